@@ -1,0 +1,155 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installer/ZentraExport.h"
+
+namespace odbc {
+class Connection;
+class Statement;
+class ResultSet;
+}  // namespace odbc
+
+// The installer object: everything one installation, upgrade or removal of a
+// dial plan needs. Every step is a method; steps share state only through the
+// members. One object serves one run.
+class ZENTRA_API CZentraSetup {
+    // The setup program drives an installation through the private steps
+    // ReplaceDAId and CopyDialPlanFile.
+    friend class CZentraSetupSteps;
+    // Unit tests reach the private steps one by one.
+    friend class CZentraSetupTestProbe;
+
+public:
+    CZentraSetup();
+    CZentraSetup(const CZentraSetup& other);
+    CZentraSetup& operator=(const CZentraSetup& other);
+    ~CZentraSetup();
+
+    // 0 connected, 1 connection failed, 8 this machine is not the publisher.
+    long DBConnection();
+    // 6 new installation, 7 upgraded, 2 or 5 upgrade refused, 12 refused before
+    // anything was touched (bad name, no log, bad file).
+    int DialPlanMain(std::string name);
+    // Hands a dial-plan file to the CSV loader; false when the loader failed.
+    bool ZentraInstallCSVFile(std::string path);
+    // 0 removed (or not installed), 9 patterns, 10 route lists, 11 route filters
+    // refer to the dial plan, 12 the name was refused.
+    int UnInstallDialPlan(std::string name);
+
+private:
+    // Connection (registry data source, publisher check).
+    std::string ExtractServerFromDSN(std::string& dataSource);
+    long CheckPublisher();
+
+    // Install driver.
+    bool CheckNewDialPlan(std::string name);
+    int UpgradeDialPlan(std::string name);
+    void ReplaceDAId(std::string name);
+    void CopyDialPlanFile();
+
+    // Dial-plan file readers.
+    void CSVReadDialPlanDescription();
+    void CSVReadDialPlanTagTable();
+    void CSVReadDigitDiscardInstructionTable();
+    void CSVReadDigitDiscardInstructionMemberTable();
+
+    // Installed dial plan readers.
+    void DBReadDialPlanTagTable();
+    void DBReadDigitDiscardInstructionTable();
+
+    // Upgrade reconciliation.
+    void ObsoleteDialPlanTag();
+    void ObsoleteTagInUse();
+    int CheckObsoleteTagInUse();
+    void DeleteObsoleteTags();
+    void ObsoleteDigitDiscardInstruction();
+    void ObsoleteDDIInUse_RP_TP();
+    void ObsoleteDDIInUse_RL();
+    int CheckObsoleteDDIInUse();
+    void DeleteObsoleteDDI_NOT_IN_USE();
+    void NewDialPlanTag();
+    void UpdateDialPlanDescription();
+    void InsertNewTags();
+    void UpdatePredefinedDDI();
+    void NewDigitDiscardInstructions();
+    void InsertNewDigitDiscardInstructions();
+    void InsertDDIMPredefinedDDI();
+    void InsertDDIMNewDDI();
+
+    // The log: each step opens it for appending at its start and closes it at
+    // its end. A log that cannot be opened is skipped, never fatal.
+    void OpenLog();
+    void CloseLog();
+    // Writes text verbatim (never as a format).
+    void Log(const std::string& text);
+    // Writes a fixed format with one value in place of its %s or %d.
+    void LogFormat(const char* format, const std::string& value);
+    void LogFormat(const char* format, long value);
+
+    // Database access. Each query runs on a new statement held in m_statement,
+    // its rows in m_resultSet; the previous pair is released first.
+    // Throws odbc::SQLException when the object holds no connection.
+    odbc::Connection& Database();
+    odbc::ResultSet* RunQuery(const std::string& sql);
+    // Runs a statement through executeQuery and releases what it returned.
+    void RunStatement(const std::string& sql);
+    // Runs a statement through executeUpdate on a new statement; the row count.
+    int RunUpdate(const std::string& sql);
+    void ReleaseQuery();
+
+    std::string m_database;
+    std::string m_connectString;
+    std::string m_server;
+    std::string m_dbUser;
+    std::string m_dbPassword;
+    char m_logPath[256];
+    FILE* m_log;
+    // Copies of an object share the connection; it is closed when the last
+    // holder lets go.
+    std::shared_ptr<odbc::Connection> m_connection;
+    std::shared_ptr<odbc::Statement> m_statement;
+    std::shared_ptr<odbc::ResultSet> m_resultSet;
+    std::string m_dialPlanPkid;
+    std::string m_csvDescription;
+    std::string m_csvPath;
+    std::string m_newCsvPath;
+    bool m_ddiInUse;
+
+    std::vector<std::string> m_csvTags;
+    std::vector<std::string> m_csvTagPkids;
+    std::vector<std::string> m_csvTagOperatorMax;
+    std::vector<std::string> m_csvTagSuppress;
+    std::vector<std::string> m_csvDdiPkids;
+    std::vector<std::string> m_csvDdiNames;
+    std::vector<std::string> m_csvDdiDaIds;
+    std::vector<std::string> m_csvDdiClauses;
+    std::vector<std::string> m_csvDdiMemberPkids;
+    std::vector<std::string> m_csvDdiMemberDdis;
+    std::vector<std::string> m_csvDdiMemberTags;
+    std::vector<std::string> m_dbTags;
+    std::vector<std::string> m_dbTagPkids;
+    std::vector<std::string> m_dbDdiNames;
+    std::vector<std::string> m_dbDdiPkids;
+    std::vector<std::string> m_obsoleteTags;
+    std::vector<std::string> m_obsoleteTagPkids;
+    std::vector<std::string> m_obsoleteTagsInUse;
+    std::vector<std::string> m_obsoleteDdiNames;
+    std::vector<std::string> m_obsoleteDdiPkids;
+    std::vector<std::string> m_obsoleteDdisInUse;
+    std::vector<std::string> m_newTags;
+    std::vector<std::string> m_newTagPkids;
+    std::vector<std::string> m_newTagOperatorMax;
+    std::vector<std::string> m_newTagSuppress;
+    std::vector<std::string> m_newDdiPkids;
+    std::vector<std::string> m_newDdiNames;
+    std::vector<std::string> m_newDdiDaIds;
+    std::vector<std::string> m_newDdiClauses;
+};
+
+// Exports of the library besides the class.
+extern "C++" ZENTRA_API int fnZentraSetup();
+extern ZENTRA_API int nZentraSetup;

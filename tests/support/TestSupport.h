@@ -1,0 +1,146 @@
+#pragma once
+
+// Shared fixtures of the test suites: real host databases (a SQLite file or a
+// database on the test PostgreSQL server), a private prefix folder with its
+// registry and driver mapping, a working folder, message box capture, and
+// running the built programs.
+//
+// PostgreSQL: the server that scripts/postgres-start runs; libpq finds it through
+// PGHOSTADDR, PGPORT and PGUSER. When ZENTRA_TEST_PG is not "1" the PostgreSQL
+// cases are skipped; ./test sets it.
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zentra_test {
+
+enum class Backend { SQLite, PostgreSQL };
+
+std::string BackendName(Backend backend);  // "SQLite" / "PostgreSQL", for test names
+
+// True when the backend can be used in this run; for PostgreSQL, ZENTRA_TEST_PG=1.
+bool BackendAvailable(Backend backend);
+
+// In a gtest body or SetUp: skips the test when the backend is not available.
+#define ZENTRA_REQUIRE_BACKEND(backend)                                                   \
+    do {                                                                                  \
+        if (!::zentra_test::BackendAvailable(backend))                                    \
+            GTEST_SKIP() << ::zentra_test::BackendName(backend) << " is not available";   \
+    } while (0)
+
+// This machine's host name, as gethostname gives it.
+std::string HostName();
+
+// The project's source and build folders.
+std::string SourceDir();
+std::string BinaryDir();
+
+// A fresh, empty host database of the stand-in schema; dropped when destroyed.
+class HostDatabase {
+public:
+    explicit HostDatabase(Backend backend);
+    ~HostDatabase();
+    HostDatabase(const HostDatabase&) = delete;
+    HostDatabase& operator=(const HostDatabase&) = delete;
+
+    Backend backend() const { return backend_; }
+    // What the registry's data source names: this host and the database (the
+    // SQLite file's host path, or the PostgreSQL database name).
+    const std::string& database() const { return database_; }
+    std::string dataSource() const;     // "SERVER=<host>;DATABASE=<database>"
+    std::string connectString() const;  // "Driver={SQL Server};Server=...;Database=...;Trusted_Connection=yes"
+
+    // Runs statements on a connection of its own (needs a Prefix of the same
+    // backend, which maps the driver). exec takes one statement.
+    void exec(const std::string& sql);
+    std::vector<std::vector<std::string>> query(const std::string& sql);
+    std::string scalar(const std::string& sql);  // first column of the first row, "" when none
+    int count(const std::string& table, const std::string& where = "");
+
+    // All rows of the four dial-plan tables and the reference tables, as text,
+    // ordered: for comparing the database before and after an operation.
+    std::string snapshot();
+
+private:
+    Backend backend_;
+    std::string database_;
+    std::string folder_;
+};
+
+// A private prefix folder for the life of the object: sets ZENTRA_PREFIX and
+// ODBCSYSINI (restoring them afterwards), writes odbcinst.ini mapping the driver
+// "SQL Server" to the backend's ODBC driver, and creates the folders
+// C:\Program Files\Norvane\DialPlan and C:\Program Files\Norvane\Orvilex\Zentra.
+class Prefix {
+public:
+    explicit Prefix(Backend backend);
+    ~Prefix();
+    Prefix(const Prefix&) = delete;
+    Prefix& operator=(const Prefix&) = delete;
+
+    const std::string& path() const { return path_; }
+    // The host path of a Windows path under this prefix.
+    std::string hostPath(const std::string& windowsPath) const;
+    // Writes DBConnection0 under HKLM\SOFTWARE\Norvane Systems, Inc.\Vantor.
+    void registerDataSource(const std::string& dataSource);
+    void registerDatabase(const HostDatabase& database);
+    // The environment a child program needs to see this prefix.
+    std::map<std::string, std::string> environment() const;
+
+private:
+    std::string path_;
+    std::map<std::string, std::string> saved_;
+};
+
+// A fresh temporary folder made the current folder for the life of the object.
+class WorkFolder {
+public:
+    WorkFolder();
+    ~WorkFolder();
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+// Captures the message boxes shown in this process for the life of the object.
+class MessageBoxCapture {
+public:
+    struct Box {
+        std::string caption;
+        std::string text;
+    };
+    MessageBoxCapture();
+    ~MessageBoxCapture();
+    const std::vector<Box>& boxes() const { return boxes_; }
+
+private:
+    std::vector<Box> boxes_;
+};
+
+// Files by host path.
+std::string ReadFile(const std::string& hostPath);
+void WriteFile(const std::string& hostPath, const std::string& content);
+bool FileExists(const std::string& hostPath);
+
+// Runs a program (argv[0] is its path) with extra environment variables, in a
+// working folder; returns its exit status (0-255, or -1 when it did not exit).
+struct ProgramResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+ProgramResult RunProgram(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& environment,
+                         const std::string& workingFolder);
+
+// The built programs.
+std::string SetupProgramPath();      // zentra-setup
+std::string UninstallProgramPath();  // uninstall.exe
+
+}  // namespace zentra_test
