@@ -1,0 +1,97 @@
+#include "installer/CZentraSetup.h"
+
+#include <cstring>
+
+#include "installer/DialPlanName.h"
+#include "installer/SqlText.h"
+#include "loader/Quillet.h"
+#include "odbc/odbc.h"
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+
+namespace {
+
+// Refuses an installation before anything is touched.
+int RefuseInstallation(const std::string& reason)
+{
+    MessageBoxA(NULL, reason.c_str(), "Installation Failed", MB_OK);
+    return 12;
+}
+
+}  // namespace
+
+int CZentraSetup::DialPlanMain(std::string name)
+{
+    const std::string problem = CheckDialPlanName(name);
+    if (!problem.empty())
+        return RefuseInstallation("The dial plan cannot be installed. " + problem);
+
+    const std::string logPath = std::string(kZentraFolder) + name + "\\" + name + "_install.txt";
+    if (logPath.size() >= sizeof(m_logPath))
+        return RefuseInstallation("The dial plan cannot be installed. Its log path " + logPath +
+                                  " is too long.");
+    FILE* probe = platform::OpenFile(logPath, "a");
+    if (probe == nullptr)
+        return RefuseInstallation("The dial plan cannot be installed. Its log file " + logPath +
+                                  " cannot be opened for appending; the folder must exist and be "
+                                  "writable.");
+    std::fclose(probe);
+
+    std::memset(m_logPath, 0, sizeof(m_logPath));
+    std::memcpy(m_logPath, logPath.c_str(), logPath.size());
+
+    try {
+        if (CheckNewDialPlan(name))
+            return 6;
+        return UpgradeDialPlan(name);
+    } catch (...) {
+        CloseLog();
+        throw;
+    }
+}
+
+bool CZentraSetup::CheckNewDialPlan(std::string name)
+{
+    OpenLog();
+    Log("\n\n");
+    Log("Before the start of CheckNewDialPlan");
+    const std::string sql = "select * from DialPlan where name='" + SqlQuote(name) + "'";
+    Log(sql);
+    odbc::ResultSet* rows = RunQuery(sql);
+    Log(sql);
+    Log("\n\n");
+    Log("The Dial Plan table entries are\n");
+    Log("pkid, name, description \n");
+
+    if (rows->next()) {
+        m_dialPlanPkid = rows->getString("pkid");
+        Log(m_dialPlanPkid);
+        Log(rows->getString("name"));
+        Log(rows->getString("description"));
+        Log("\n");
+        CloseLog();
+        return false;
+    }
+    Log("New Installation");
+    CloseLog();
+    return true;
+}
+
+bool CZentraSetup::ZentraInstallCSVFile(std::string path)
+{
+    OpenLog();
+    Log("Before calling ZentraInstallCSVFile\n");
+    // The loader works on a connection of its own: no cursor of ours may hold
+    // the tables it writes.
+    ReleaseQuery();
+    const int result = CInstallCSVFile(m_server.c_str(), m_database.c_str(), m_dbUser.c_str(),
+                                       m_dbPassword.c_str(), path.c_str());
+    Log("After calling ZentraInstallCSVFile\n");
+    if (result != 0) {
+        LogFormat("The CSV loader failed with result %d: ", static_cast<long>(result));
+        Log(CInstallCSVFileLastError());
+        Log("\n");
+    }
+    CloseLog();
+    return result == 0;
+}

@@ -1,0 +1,240 @@
+// Connecting an installer object: the registered data source, the publisher
+// check and the connection itself, against real databases.
+
+#include <gtest/gtest.h>
+
+#include "installer/CZentraSetup.h"
+#include "odbc/odbc.h"
+#include "platform/Win32.h"
+#include "support/InstallerProbe.h"
+#include "support/TestSupport.h"
+
+using zentra_test::Backend;
+using zentra_test::HostDatabase;
+using zentra_test::Prefix;
+
+namespace {
+
+class DataSourceTest : public ::testing::Test {
+protected:
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe{setup};
+
+    std::string extract(std::string dataSource)
+    {
+        const std::string before = dataSource;
+        std::string database = probe.ExtractServerFromDSN(dataSource);
+        EXPECT_EQ(before, dataSource) << "the data source must not be changed";
+        return database;
+    }
+};
+
+TEST_F(DataSourceTest, TakesServerAndDatabaseInAnyOrder)
+{
+    EXPECT_EQ("CfgDb", extract("SERVER=DBHOST;DATABASE=CfgDb"));
+    EXPECT_EQ("DBHOST", probe.server());
+    EXPECT_EQ("CfgDb", probe.database());
+
+    EXPECT_EQ("CfgDb", extract("DATABASE=CfgDb;SERVER=DBHOST"));
+    EXPECT_EQ("DBHOST", probe.server());
+}
+
+TEST_F(DataSourceTest, KeysAreMatchedInUpperCaseOnly)
+{
+    EXPECT_EQ("", extract("server=DBHOST;database=CfgDb"));
+    EXPECT_EQ("", probe.server());
+    EXPECT_EQ("", probe.database());
+}
+
+TEST_F(DataSourceTest, ValueRunsToTheEndWithoutSemicolon)
+{
+    EXPECT_EQ("", extract("SERVER=DBHOST"));
+    EXPECT_EQ("DBHOST", probe.server());
+    EXPECT_EQ("", probe.database());
+}
+
+TEST_F(DataSourceTest, NamesAreTakenAsTheyStand)
+{
+    EXPECT_EQ(" Cfg Db ", extract("UID=x; SERVER= DBHOST ;DATABASE= Cfg Db ;"));
+    EXPECT_EQ(" DBHOST ", probe.server());
+}
+
+TEST_F(DataSourceTest, PublisherIsThisHostExactlyWithCase)
+{
+    probe.server() = zentra_test::HostName();
+    EXPECT_EQ(0, probe.CheckPublisher());
+
+    std::string other = zentra_test::HostName();
+    for (char& c : other)
+        c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c)
+                                                                           : std::toupper(c));
+    probe.server() = other;
+    EXPECT_EQ(8, probe.CheckPublisher());
+
+    probe.server() = "";
+    EXPECT_EQ(8, probe.CheckPublisher());
+}
+
+class DBConnectionTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override { ZENTRA_REQUIRE_BACKEND(GetParam()); }
+};
+
+TEST_P(DBConnectionTest, ConnectsToTheRegisteredDatabase)
+{
+    Prefix prefix(GetParam());
+    HostDatabase database(GetParam());
+    prefix.registerDatabase(database);
+
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe(setup);
+    ASSERT_EQ(0, setup.DBConnection());
+    EXPECT_EQ(zentra_test::HostName(), probe.server());
+    EXPECT_EQ(database.database(), probe.database());
+    EXPECT_EQ("Driver={SQL Server};Server=" + zentra_test::HostName() + ";Database=" +
+                  database.database() + ";Trusted_Connection=yes",
+              probe.connectString());
+    ASSERT_TRUE(probe.connection());
+
+    // The connection reaches the host tables.
+    std::unique_ptr<odbc::Statement> statement(probe.connection()->createStatement());
+    std::unique_ptr<odbc::ResultSet> rows(statement->executeQuery("select count(*) as n from DialPlan"));
+    ASSERT_TRUE(rows->next());
+    EXPECT_EQ(0, rows->getInt("n"));
+}
+
+TEST_P(DBConnectionTest, AnotherServerIsNotThePublisher)
+{
+    Prefix prefix(GetParam());
+    HostDatabase database(GetParam());
+    prefix.registerDataSource("SERVER=not-" + zentra_test::HostName() +
+                              ";DATABASE=" + database.database());
+
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe(setup);
+    EXPECT_EQ(8, setup.DBConnection());
+    EXPECT_FALSE(probe.connection());
+    EXPECT_EQ("", probe.connectString()) << "no connection may be attempted";
+}
+
+TEST_P(DBConnectionTest, MissingKeyOrValueLeavesEmptyNames)
+{
+    Prefix prefix(GetParam());
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe(setup);
+    EXPECT_EQ(8, setup.DBConnection());
+    EXPECT_EQ("", probe.server());
+    EXPECT_EQ("", probe.database());
+    // The key was created on the way.
+    EXPECT_NE(std::string::npos,
+              zentra_test::ReadFile(prefix.path() + "/system.reg")
+                  .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]"));
+}
+
+TEST_P(DBConnectionTest, DataSourceTooLongForItsBufferIsNotRead)
+{
+    Prefix prefix(GetParam());
+    HostDatabase database(GetParam());
+    prefix.registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" +
+                              database.database() + ";" + std::string(300, 'x'));
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe(setup);
+    EXPECT_EQ(8, setup.DBConnection());
+    EXPECT_EQ("", probe.server());
+}
+
+TEST_P(DBConnectionTest, FailedConnectionAnswersOneAndRetries)
+{
+    Prefix prefix(GetParam());
+    HostDatabase database(GetParam());
+    const std::string unreachable =
+        GetParam() == Backend::SQLite ? prefix.path() + "/missing-folder/orvilex.db"
+                                      : "zentra_no_such_database";
+    prefix.registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" + unreachable);
+
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe(setup);
+    EXPECT_EQ(1, setup.DBConnection());
+    EXPECT_FALSE(probe.connection());
+
+    // A second call tries again instead of answering 0 without a connection.
+    EXPECT_EQ(1, setup.DBConnection());
+    EXPECT_FALSE(probe.connection());
+
+    prefix.registerDatabase(database);
+    EXPECT_EQ(0, setup.DBConnection());
+    EXPECT_TRUE(probe.connection());
+}
+
+TEST_P(DBConnectionTest, LiveConnectionIsKept)
+{
+    Prefix prefix(GetParam());
+    HostDatabase database(GetParam());
+    prefix.registerDatabase(database);
+
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe(setup);
+    ASSERT_EQ(0, setup.DBConnection());
+    odbc::Connection* first = probe.connection().get();
+    EXPECT_EQ(0, setup.DBConnection());
+    EXPECT_EQ(first, probe.connection().get());
+}
+
+TEST_P(DBConnectionTest, CopiesShareTheConnectionWhichIsClosedOnce)
+{
+    Prefix prefix(GetParam());
+    HostDatabase database(GetParam());
+    prefix.registerDatabase(database);
+
+    auto original = std::make_unique<CZentraSetup>();
+    ASSERT_EQ(0, original->DBConnection());
+    CZentraSetup copy(*original);
+    CZentraSetup assigned;
+    assigned = *original;
+    assigned = assigned;
+
+    CZentraSetupTestProbe originalProbe(*original);
+    CZentraSetupTestProbe copyProbe(copy);
+    CZentraSetupTestProbe assignedProbe(assigned);
+    EXPECT_EQ(originalProbe.connection().get(), copyProbe.connection().get());
+    EXPECT_EQ(originalProbe.connection().get(), assignedProbe.connection().get());
+    EXPECT_EQ(originalProbe.connectString(), assignedProbe.connectString());
+
+    // The original goes; the copies still work on the shared connection.
+    original.reset();
+    std::unique_ptr<odbc::Statement> statement(copyProbe.connection()->createStatement());
+    std::unique_ptr<odbc::ResultSet> rows(statement->executeQuery("select count(*) as n from DialPlan"));
+    EXPECT_TRUE(rows->next());
+}
+
+TEST(InstallerObjectTest, FreshObjectHoldsNothing)
+{
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe(setup);
+    EXPECT_EQ(std::string(256, '\0'), std::string(probe.logPath(), 256));
+    EXPECT_EQ(nullptr, probe.log());
+    EXPECT_FALSE(probe.connection());
+    EXPECT_FALSE(probe.statement());
+    EXPECT_FALSE(probe.ddiInUse());
+    EXPECT_EQ(42, fnZentraSetup());
+    EXPECT_EQ(0, nZentraSetup);
+}
+
+TEST(InstallerObjectTest, StepWithoutConnectionRaisesClearError)
+{
+    Prefix prefix(Backend::SQLite);
+    ASSERT_TRUE(MakeSureDirectoryPathExists("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\"));
+    CZentraSetup setup;
+    try {
+        setup.DialPlanMain("Foo");
+        ADD_FAILURE() << "a step without a connection must raise";
+    } catch (const odbc::SQLException& error) {
+        EXPECT_NE(std::string::npos, error.getMessage().find("not connected")) << error.getMessage();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DBConnectionTest,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         [](const auto& info) { return zentra_test::BackendName(info.param); });
+
+}  // namespace

@@ -1,0 +1,136 @@
+// The install entry: log path, the lookup of the dial plan, and the hand-over
+// of a file to the CSV loader.
+
+#include <gtest/gtest.h>
+
+#include "installer/CZentraSetup.h"
+#include "platform/Win32.h"
+#include "support/InstallerProbe.h"
+#include "support/TestSupport.h"
+
+using zentra_test::Backend;
+using zentra_test::HostDatabase;
+using zentra_test::Prefix;
+
+namespace {
+
+const char* const kFooPkid = "0A1B2C3D-4E5F-4061-8798-A9BACBDCEDFE";
+
+class InstallDriverTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        ZENTRA_REQUIRE_BACKEND(GetParam());
+        prefix = std::make_unique<Prefix>(GetParam());
+        database = std::make_unique<HostDatabase>(GetParam());
+        prefix->registerDatabase(*database);
+        ASSERT_EQ(0, setup.DBConnection());
+    }
+
+    void makeFolder(const std::string& name)
+    {
+        const std::string folder = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" + name + "\\";
+        ASSERT_TRUE(MakeSureDirectoryPathExists(folder.c_str()));
+    }
+
+    std::string installLog(const std::string& name)
+    {
+        return zentra_test::ReadFile(prefix->hostPath(
+            "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" + name + "\\" + name + "_install.txt"));
+    }
+
+    std::unique_ptr<Prefix> prefix;
+    std::unique_ptr<HostDatabase> database;
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe{setup};
+};
+
+TEST_P(InstallDriverTest, NewDialPlanIsReportedWithItsLog)
+{
+    makeFolder("Foo");
+    const std::string before = database->snapshot();
+    EXPECT_EQ(6, setup.DialPlanMain("Foo"));
+    EXPECT_STREQ("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\Foo_install.txt", probe.logPath());
+    EXPECT_EQ("\n\nBefore the start of CheckNewDialPlan"
+              "select * from DialPlan where name='Foo'select * from DialPlan where name='Foo'"
+              "\n\nThe Dial Plan table entries are\npkid, name, description \nNew Installation",
+              installLog("Foo"));
+    EXPECT_EQ(before, database->snapshot());
+    EXPECT_EQ("", probe.dialPlanPkid());
+}
+
+TEST_P(InstallDriverTest, LookupLogShowsTheRowRunTogether)
+{
+    makeFolder("Foo");
+    database->exec(std::string("insert into DialPlan (pkid, name, description) values ('") +
+                   kFooPkid + "', 'Foo', 'North, 100%')");
+    probe.setLogPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\Foo_install.txt");
+    EXPECT_FALSE(probe.CheckNewDialPlan("Foo"));
+    EXPECT_EQ(kFooPkid, probe.dialPlanPkid());
+    EXPECT_EQ(std::string("\n\nBefore the start of CheckNewDialPlan"
+                          "select * from DialPlan where name='Foo'select * from DialPlan where name='Foo'"
+                          "\n\nThe Dial Plan table entries are\npkid, name, description \n") +
+                  kFooPkid + "FooNorth, 100%\n",
+              installLog("Foo"));
+}
+
+TEST_P(InstallDriverTest, NameWithQuoteOrPercentIsHandledLiterally)
+{
+    makeFolder("O'Brien 100%");
+    EXPECT_EQ(6, setup.DialPlanMain("O'Brien 100%"));
+    const std::string log = installLog("O'Brien 100%");
+    EXPECT_NE(std::string::npos, log.find("select * from DialPlan where name='O''Brien 100%'")) << log;
+
+    database->exec(std::string("insert into DialPlan (pkid, name, description) values ('") +
+                   kFooPkid + "', 'O''Brien 100%', 'quoted')");
+    CZentraSetup second;
+    CZentraSetupTestProbe secondProbe(second);
+    ASSERT_EQ(0, second.DBConnection());
+    secondProbe.setLogPath(probe.logPath());
+    EXPECT_FALSE(secondProbe.CheckNewDialPlan("O'Brien 100%"));
+    EXPECT_EQ(kFooPkid, secondProbe.dialPlanPkid());
+}
+
+TEST_P(InstallDriverTest, BadNameIsRefusedBeforeAnythingIsTouched)
+{
+    zentra_test::MessageBoxCapture boxes;
+    for (const std::string name : {"", ".", "..", "a\\b", "..\\..\\x", "x/y", "end.", "end ",
+                                   std::string(101, 'n')}) {
+        CZentraSetup fresh;
+        EXPECT_EQ(12, fresh.DialPlanMain(name)) << "name '" << name << "'";
+        EXPECT_EQ(std::string(256, '\0'), std::string(CZentraSetupTestProbe(fresh).logPath(), 256));
+    }
+    ASSERT_EQ(9u, boxes.boxes().size());
+    for (const auto& box : boxes.boxes())
+        EXPECT_EQ("Installation Failed", box.caption);
+}
+
+TEST_P(InstallDriverTest, MissingFolderIsRefusedWithAMessage)
+{
+    zentra_test::MessageBoxCapture boxes;
+    EXPECT_EQ(12, setup.DialPlanMain("NoFolder"));
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ("Installation Failed", boxes.boxes()[0].caption);
+    EXPECT_NE(std::string::npos, boxes.boxes()[0].text.find("NoFolder_install.txt"));
+    EXPECT_FALSE(zentra_test::FileExists(
+        prefix->hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\NoFolder")));
+}
+
+TEST_P(InstallDriverTest, LoaderFailureIsReportedAndLogged)
+{
+    makeFolder("Foo");
+    ASSERT_EQ(6, setup.DialPlanMain("Foo"));
+    EXPECT_FALSE(setup.ZentraInstallCSVFile("no-such-file.csv"));
+    const std::string log = installLog("Foo");
+    const std::string tail = log.substr(log.find("New Installation") + 16);
+    EXPECT_EQ(0u, tail.find("Before calling ZentraInstallCSVFile\nAfter calling ZentraInstallCSVFile\n"))
+        << tail;
+    EXPECT_NE(std::string::npos, tail.find("The CSV loader failed with result")) << tail;
+    EXPECT_NE(std::string::npos, tail.find("no-such-file.csv")) << tail;
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, InstallDriverTest,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         [](const auto& info) { return zentra_test::BackendName(info.param); });
+
+}  // namespace
