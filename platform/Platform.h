@@ -7,9 +7,22 @@
 // - An absolute Windows path "C:\a\b" is the host path $ZENTRA_PREFIX/drive_c/a/b
 //   (other drive letters likewise, in lower case); backslashes become slashes;
 //   relative paths stay relative to the current folder.
-// - HKEY_LOCAL_MACHINE lives in $ZENTRA_PREFIX/system.reg, a registry export file.
+// - HKEY_LOCAL_MACHINE lives in $ZENTRA_PREFIX/system.reg, a registry export file
+//   (written single-byte with "\n" line ends; read also REGEDIT4, CRLF, UTF-16LE
+//   with a byte-order mark). A string value holding a line break, which a quoted
+//   string cannot carry, is written as hex(1): bytes. Changes take a lock on
+//   system.reg.lock and replace the file atomically. A malformed file gives
+//   ERROR_BADDB and is never overwritten.
 // - A message box writes its caption and text to standard error and returns IDOK
-//   at once, unless a sink is installed.
+//   at once, unless a sink is installed. The text on standard error is exactly
+//       "[MessageBox] " caption "\n" text "\n" "\n"
+//   that is a line "[MessageBox] <caption>", the text as given (its line breaks
+//   kept), then an empty line. A null caption is "Error", a null text empty.
+// - Paths: "\\server\share\x" is $ZENTRA_PREFIX/unc/server/share/x; a path
+//   rooted without a drive ("\a\b") is on drive C; a path that begins with a
+//   forward slash is taken as a host path and left as it is.
+// - HKEY_CURRENT_USER lives in $ZENTRA_PREFIX/user.reg; HKEY_CLASSES_ROOT and
+//   HKEY_USERS are not provided (their calls answer ERROR_FILE_NOT_FOUND).
 // Under _WIN32 paths are used as they are and message boxes are real.
 
 #include <cstdio>
@@ -32,6 +45,11 @@ using MessageBoxSink = std::function<void(const std::string& caption, const std:
 
 // Installs a sink (an empty function restores the default); returns the previous one.
 MessageBoxSink SetMessageBoxSink(MessageBoxSink sink);
+
+// Shows a message box with no owner window (MessageBoxA under _WIN32, the
+// stand-in elsewhere); an installed sink receives it instead on every platform,
+// and the result is then IDOK.
+int ShowMessageBox(const char* text, const char* caption, unsigned int type);
 
 // Points unixODBC at the driver configuration of the prefix folder: unless
 // ODBCSYSINI is set, and $ZENTRA_PREFIX/odbcinst.ini exists, ODBCSYSINI becomes

@@ -67,6 +67,16 @@ typedef HKEY* PHKEY;
 #  define ERROR_CANTOPEN 1011L
 #  define ERROR_CANTREAD 1012L
 #  define ERROR_CANTWRITE 1013L
+// Further codes the stand-in reports (errno translation, registry paths).
+#  define ERROR_TOO_MANY_OPEN_FILES 4L
+#  define ERROR_NOT_SAME_DEVICE 17L
+#  define ERROR_GEN_FAILURE 31L
+#  define ERROR_DISK_FULL 112L
+#  define ERROR_DIR_NOT_EMPTY 145L
+#  define ERROR_BAD_PATHNAME 161L
+#  define ERROR_KEY_DELETED 1018L
+#  define ERROR_IO_DEVICE 1117L
+#  define ERROR_CANT_RESOLVE_FILENAME 1921L
 
 // Registry value types.
 #  define REG_NONE 0
@@ -97,6 +107,7 @@ typedef HKEY* PHKEY;
 
 // MoveFileExA flags.
 #  define MOVEFILE_REPLACE_EXISTING 0x00000001
+#  define MOVEFILE_COPY_ALLOWED 0x00000002
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
