@@ -1,0 +1,136 @@
+// Installed digit discard instructions that the new file no longer holds:
+// found, refused while a pattern or route list uses them, deleted with their
+// members.
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "installer/CZentraSetup.h"
+#include "installer/Pkid.h"
+#include "installer/SqlText.h"
+#include "installer/upgrade/PkidLookup.h"
+#include "odbc/odbc.h"
+#include "platform/Win32.h"
+
+void CZentraSetup::ObsoleteDigitDiscardInstruction()
+{
+    OpenLog();
+    Log("Start - ObsoleteDigitDiscardInstruction\n");
+
+    // For each installed instruction the log lists the bare pkids of the file
+    // entries tried before its match, in file order: a prefix of one text.
+    // firstIndex gives where the match lies; the walk cannot pass the first
+    // entry without braces, which ends the step.
+    const std::size_t count = m_csvDdiPkids.size();
+    std::size_t firstInvalid = count;
+    std::string tried;
+    std::vector<std::size_t> triedEnd;  // length of tried up to and including entry k
+    std::unordered_map<std::string, std::size_t> firstIndex;
+    if (!m_dbDdiPkids.empty()) {
+        triedEnd.reserve(count);
+        firstIndex.reserve(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            std::string bare;
+            try {
+                bare = BarePkid(m_csvDdiPkids[k]);
+            } catch (const std::out_of_range&) {
+                firstInvalid = k;
+                break;
+            }
+            firstIndex.emplace(bare, k);
+            tried += bare;
+            tried += '\n';
+            triedEnd.push_back(tried.size());
+        }
+    }
+    const auto writeTried = [this, &tried, &triedEnd](std::size_t entries) {
+        if (m_log != nullptr && entries > 0)
+            std::fwrite(tried.data(), 1, triedEnd[entries - 1], m_log);
+    };
+
+    for (std::size_t i = 0; i < m_dbDdiPkids.size(); ++i) {
+        const auto match = firstIndex.find(m_dbDdiPkids[i]);
+        if (match != firstIndex.end()) {
+            writeTried(match->second);
+            continue;
+        }
+        writeTried(firstInvalid);
+        if (firstInvalid < count)
+            throw std::out_of_range("invalid string position");
+        m_obsoleteDdiNames.push_back(m_dbDdiNames.at(i));
+        m_obsoleteDdiPkids.push_back(m_dbDdiPkids[i]);
+    }
+    Log("End - ObsoleteDigitDiscardInstruction\n");
+    CloseLog();
+}
+
+void CZentraSetup::ObsoleteDDIInUse_RP_TP()
+{
+    OpenLog();
+    Log("ObsoleteDDIInUse_RP_TP\n");
+    for (std::size_t i = 0; i < m_obsoleteDdiPkids.size(); ++i) {
+        const std::string query =
+            "select * from NumPlan where fkDigitDiscardInstruction = '" + SqlQuote(m_obsoleteDdiPkids[i]) + "'";
+        Log("\n\n");
+        Log(query);
+        if (RunQuery(query)->next()) {
+            m_ddiInUse = true;
+            m_obsoleteDdisInUse.push_back(m_obsoleteDdiNames.at(i));
+        }
+    }
+    CloseLog();
+}
+
+void CZentraSetup::ObsoleteDDIInUse_RL()
+{
+    OpenLog();
+    Log("ObsoleteDDIInUse_RL\n");
+    for (std::size_t i = 0; i < m_obsoleteDdiPkids.size(); ++i) {
+        const std::string query =
+            "select * from RouteList where fkDigitDiscardInstruction = '" + SqlQuote(m_obsoleteDdiPkids[i]) + "'";
+        Log("\n\n");
+        Log(query);
+        if (RunQuery(query)->next())
+            m_obsoleteDdisInUse.push_back(m_obsoleteDdiNames.at(i));
+    }
+    CloseLog();
+}
+
+int CZentraSetup::CheckObsoleteDDIInUse()
+{
+    OpenLog();
+    Log("CheckObsoleteDDIInUse\n");
+    if (m_obsoleteDdisInUse.empty()) {
+        CloseLog();
+        return 4;
+    }
+    const std::string names = zentra_upgrade::JoinWithCommas(m_obsoleteDdisInUse);
+    const std::string message =
+        m_ddiInUse ? "The DDIs " + names +
+                         " are associated with Route/Translation Patterns but are deleted in the new dial plan version"
+                   : "The DDIs " + names + " are associated with Route Lists but are deleted in the new dial plan version";
+    MessageBoxA(NULL, message.c_str(), "Installation Failed", MB_OK);
+    CloseLog();
+    return 5;
+}
+
+void CZentraSetup::DeleteObsoleteDDI_NOT_IN_USE()
+{
+    OpenLog();
+    Log("DeleteObsoleteDDI_NOT_IN_USE\n");
+    for (const std::string& pkid : m_obsoleteDdiPkids) {
+        const std::string members =
+            "Delete from DigitDiscardInstructionMember where fkDigitDiscardInstruction = '" + SqlQuote(pkid) + "'";
+        Log("\n\n");
+        Log(members);
+        RunStatement(members);
+        const std::string instruction = "Delete from DigitDiscardInstruction where pkid = '" + SqlQuote(pkid) + "'";
+        Log("\n\n");
+        Log(instruction);
+        RunStatement(instruction);
+    }
+    CloseLog();
+}
