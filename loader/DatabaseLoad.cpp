@@ -1,0 +1,164 @@
+#include "loader/DatabaseLoad.h"
+
+#include <memory>
+#include <vector>
+
+#if defined(_WIN32)
+#  include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include "odbc/odbc.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr Table kLoadOrder[] = {Table::DialPlan, Table::DialPlanTag, Table::DigitDiscardInstruction,
+                                Table::DigitDiscardInstructionMember};
+
+bool IsIntegerType(int type)
+{
+    return type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
+}
+
+std::string ColumnList(const TableLayout& layout)
+{
+    std::string list;
+    for (std::size_t column = 0; column < layout.columnCount; ++column) {
+        if (column > 0)
+            list += ", ";
+        list += layout.columns[column];
+    }
+    return list;
+}
+
+// The ODBC types of the table's columns, as the host database declares them.
+std::vector<int> ColumnTypes(odbc::Connection& connection, const TableLayout& layout)
+{
+    std::unique_ptr<odbc::Statement> statement(connection.createStatement());
+    std::unique_ptr<odbc::ResultSet> result(
+        statement->executeQuery("select " + ColumnList(layout) + " from " + layout.name + " where 1=0"));
+    std::vector<int> types;
+    for (std::size_t column = 0; column < layout.columnCount; ++column)
+        types.push_back(result->getColumnType(static_cast<int>(column) + 1));
+    return types;
+}
+
+// Rows go in batches: one statement of kRowsPerInsert rows, prepared once and
+// executed for every full batch, and one of the rows left over. A batch costs
+// one round trip to the server instead of one per row. 100 rows of 5 columns
+// stay well below the parameter limits of the common servers (SQLite 999,
+// SQL Server 2,100) and below SQL Server's 1,000 rows of one VALUES list.
+constexpr std::size_t kRowsPerInsert = 100;
+
+std::string InsertText(const TableLayout& layout, std::size_t rows)
+{
+    std::string markers = "(";
+    for (std::size_t column = 0; column < layout.columnCount; ++column)
+        markers += column > 0 ? ", ?" : "?";
+    markers += ")";
+    std::string text = "insert into " + std::string(layout.name) + " (" + ColumnList(layout) + ") values ";
+    for (std::size_t row = 0; row < rows; ++row) {
+        if (row > 0)
+            text += ", ";
+        text += markers;
+    }
+    return text;
+}
+
+std::string Lines(const std::string& path, long first, long last)
+{
+    if (first == last)
+        return path + ": line " + std::to_string(first) + ": ";
+    return path + ": lines " + std::to_string(first) + " to " + std::to_string(last) + ": ";
+}
+
+// Binds the rows [begin, end) to an insert of that many rows and executes it.
+void InsertRows(odbc::PreparedStatement& insert, const TableLayout& layout, const std::vector<int>& types,
+                const std::string& path, std::vector<Row>::const_iterator begin, std::vector<Row>::const_iterator end)
+{
+    const std::size_t rows = static_cast<std::size_t>(end - begin);
+    const std::string at = Lines(path, begin->line, (end - 1)->line);
+    try {
+        int parameter = 0;
+        for (auto row = begin; row != end; ++row) {
+            for (std::size_t column = 0; column < layout.columnCount; ++column) {
+                ++parameter;
+                const std::string_view value = row->values[column];
+                if (!IsIntegerType(types[column])) {
+                    insert.setString(parameter, std::string(value));
+                    continue;
+                }
+                int number = 0;
+                if (value.empty())
+                    insert.setNull(parameter);
+                else if (ParseInt32(value, number))
+                    insert.setInt(parameter, number);
+                else
+                    throw DatabaseError(path + ": line " + std::to_string(row->line) + ": the column " + layout.name +
+                                        "." + layout.columns[column] + " of the database takes integers; \"" +
+                                        std::string(value) + "\" is not one");
+            }
+        }
+        const int inserted = insert.executeUpdate();
+        // A driver that cannot count says -1; fewer rows than given means the
+        // database dropped some (a trigger), which must not pass for success.
+        if (inserted >= 0 && static_cast<std::size_t>(inserted) != rows)
+            throw DatabaseError(at + "the database did not insert every row into " + layout.name + " (" +
+                                std::to_string(inserted) + " of " + std::to_string(rows) + ")");
+    } catch (const odbc::SQLException& error) {
+        throw DatabaseError(at + "the database refused a row of " + layout.name + ": " + error.getMessage());
+    }
+}
+
+void StoreTable(odbc::Connection& connection, const DialPlanFile& file, Table table)
+{
+    const TableLayout& layout = Layout(table);
+    const std::vector<Row>& rows = file.section(table).rows;
+    if (rows.empty())
+        return;
+    const std::size_t fullBatches = rows.size() / kRowsPerInsert;
+    const std::size_t leftOver = rows.size() % kRowsPerInsert;
+
+    std::vector<int> types;
+    std::unique_ptr<odbc::PreparedStatement> batch, rest;
+    try {
+        types = ColumnTypes(connection, layout);
+        if (fullBatches > 0)
+            batch.reset(connection.prepareStatement(InsertText(layout, kRowsPerInsert)));
+        if (leftOver > 0)
+            rest.reset(connection.prepareStatement(InsertText(layout, leftOver)));
+    } catch (const odbc::SQLException& error) {
+        throw DatabaseError(file.path() + ": the database cannot take rows of the table " + layout.name + ": " +
+                            error.getMessage());
+    }
+
+    auto begin = rows.begin();
+    for (std::size_t n = 0; n < fullBatches; ++n, begin += kRowsPerInsert)
+        InsertRows(*batch, layout, types, file.path(), begin, begin + kRowsPerInsert);
+    if (leftOver > 0)
+        InsertRows(*rest, layout, types, file.path(), begin, rows.end());
+}
+
+}  // namespace
+
+void StoreDialPlanFile(odbc::Connection& connection, const DialPlanFile& file)
+{
+    std::unique_ptr<odbc::Transaction> transaction;
+    try {
+        transaction = std::make_unique<odbc::Transaction>(connection);
+    } catch (const odbc::SQLException& error) {
+        throw DatabaseError(file.path() + ": the database cannot begin a transaction: " + error.getMessage());
+    }
+    for (Table table : kLoadOrder)
+        StoreTable(connection, file, table);
+    try {
+        transaction->commit();
+    } catch (const odbc::SQLException& error) {
+        throw DatabaseError(file.path() + ": the database cannot commit the rows: " + error.getMessage());
+    }
+}
+
+}  // namespace quillet

@@ -1,0 +1,451 @@
+#include "loader/DialPlanFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+#include "platform/Platform.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr std::array<TableLayout, kTableCount> kLayouts = {{
+    {Table::DialPlan, "DialPlan", "Table:DialPlan,,", 3, {"pkid", "name", "description", nullptr, nullptr}},
+    {Table::DialPlanTag, "DialPlanTag", "Table:DialPlanTag,,,,", 5,
+     {"pkid", "tag", "fkDialPlan", "suppressFromRouteFilter", "tkOperator_Max"}},
+    {Table::DigitDiscardInstruction, "DigitDiscardInstruction", "Table:DigitDiscardInstruction,,,,", 5,
+     {"pkid", "name", "fkDialPlan", "digitAnalysisID", "clause"}},
+    {Table::DigitDiscardInstructionMember, "DigitDiscardInstructionMember",
+     "Table:DigitDiscardInstructionMember,,", 3,
+     {"pkid", "fkDigitDiscardInstruction", "fkDialPlanTag", nullptr, nullptr}},
+}};
+
+constexpr std::string_view kTypeMark = "UNIQUEIDENTIFIER";
+constexpr std::size_t kGuidLength = 36;  // without braces
+
+std::size_t Index(Table table) { return static_cast<std::size_t>(table); }
+
+bool Contains(std::string_view line, std::string_view text) { return line.find(text) != std::string_view::npos; }
+
+// A value of the file as a message shows it: quoted, long ones cut short.
+std::string Shown(std::string_view value)
+{
+    constexpr std::size_t kLongest = 60;
+    std::string shown = "\"";
+    shown.append(value.substr(0, kLongest));
+    if (value.size() > kLongest)
+        shown += "...";
+    shown += '"';
+    return shown;
+}
+
+std::string Braced(std::string_view bare) { return "{" + std::string(bare) + "}"; }
+
+std::size_t FieldCount(std::string_view line)
+{
+    std::size_t count = 1;
+    for (char c : line)
+        if (c == ',')
+            ++count;
+    return count;
+}
+
+std::string ColumnNames(const TableLayout& layout)
+{
+    std::string names;
+    for (std::size_t column = 0; column < layout.columnCount; ++column) {
+        if (column > 0)
+            names += ", ";
+        names += layout.columns[column];
+    }
+    return names;
+}
+
+// Whether the line is the marker line of the table's section. The DialPlan
+// marker is also taken when the line's first field is exactly "Table:DialPlan".
+bool IsMarkerOf(const TableLayout& layout, std::string_view line)
+{
+    if (Contains(line, layout.marker))
+        return true;
+    if (layout.table == Table::DialPlan) {
+        const std::string_view firstField = line.substr(0, line.find(','));
+        return firstField == "Table:DialPlan";
+    }
+    return false;
+}
+
+bool IsIdentifierColumn(const char* column)
+{
+    return std::strcmp(column, "pkid") == 0 || std::strncmp(column, "fk", 2) == 0;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// A GUID without braces: 8-4-4-4-12 hexadecimal digits.
+bool ParseBareGuid(std::string_view text, Guid& guid)
+{
+    if (text.size() != kGuidLength)
+        return false;
+    std::uint64_t parts[2] = {0, 0};
+    int digits = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i] != '-')
+                return false;
+            continue;
+        }
+        const int value = HexValue(text[i]);
+        if (value < 0)
+            return false;
+        std::uint64_t& part = parts[digits / 16];
+        part = (part << 4) | static_cast<std::uint64_t>(value);
+        ++digits;
+    }
+    guid.high = parts[0];
+    guid.low = parts[1];
+    return true;
+}
+
+struct GuidHash {
+    std::size_t operator()(const Guid& guid) const
+    {
+        return std::hash<std::uint64_t>()(guid.high ^ (guid.low * 0x9E3779B97F4A7C15ull));
+    }
+};
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+// Where each pkid of the file stands, to find duplicates and what the fks name.
+struct DialPlanFile::PkidIndex {
+    struct Place {
+        long line;
+        Table table;
+    };
+    std::unordered_map<Guid, Place, GuidHash> places;
+};
+
+const TableLayout& Layout(Table table) { return kLayouts[Index(table)]; }
+
+FileError::FileError(const std::string& path, long line, const std::string& problem)
+    : std::runtime_error(line > 0 ? path + ": line " + std::to_string(line) + ": " + problem
+                                  : path + ": " + problem),
+      line_(line),
+      problem_(problem)
+{
+}
+
+bool ParseBracedGuid(std::string_view text, Guid& guid)
+{
+    if (text.size() != kGuidLength + 2 || text.front() != '{' || text.back() != '}')
+        return false;
+    return ParseBareGuid(text.substr(1, kGuidLength), guid);
+}
+
+bool ParseInt32(std::string_view text, int& value)
+{
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        negative = true;
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return false;
+    long long magnitude = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > static_cast<long long>(INT_MAX) + 1)
+            return false;
+    }
+    const long long result = negative ? -magnitude : magnitude;
+    if (result > INT_MAX || result < INT_MIN)
+        return false;
+    value = static_cast<int>(result);
+    return true;
+}
+
+void DialPlanFile::Read(const std::string& path)
+{
+    path_ = path;
+    text_.clear();
+    sections_ = {};
+    lineCount_ = 0;
+
+    std::unique_ptr<FILE, FileCloser> file(platform::OpenFile(path, "rb"));
+    if (!file) {
+        const int error = errno;
+        throw FileError(path, 0, std::string("cannot open the file: ") + std::strerror(error));
+    }
+    constexpr std::size_t kChunk = 1 << 16;
+    for (;;) {
+        const std::size_t used = text_.size();
+        text_.resize(used + kChunk);
+        const std::size_t got = std::fread(text_.data() + used, 1, kChunk, file.get());
+        text_.resize(used + got);
+        if (got < kChunk)
+            break;
+    }
+    if (std::ferror(file.get())) {
+        const int error = errno;
+        text_.clear();
+        throw FileError(path, 0, std::string("cannot read the file: ") + std::strerror(error));
+    }
+    text_.shrink_to_fit();
+
+    try {
+        PkidIndex index;
+        Parse(index);
+        Check(index);
+    } catch (...) {
+        text_.clear();
+        sections_ = {};
+        throw;
+    }
+}
+
+void DialPlanFile::Parse(PkidIndex& index)
+{
+    enum class State { Outside, BeforeTypeRow, Rows };
+    State state = State::Outside;
+    Table current = Table::DialPlan;
+
+    auto fail = [this](long line, const std::string& problem) { throw FileError(path_, line, problem); };
+
+    const char* const data = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t position = 0;
+    long number = 0;
+    while (position < size) {
+        const char* const newline =
+            static_cast<const char*>(std::memchr(data + position, '\n', size - position));
+        const std::size_t end = newline ? static_cast<std::size_t>(newline - data) : size;
+        std::string_view line(data + position, end - position);
+        position = newline ? end + 1 : size;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        ++number;
+
+        if (line.find('\0') != std::string_view::npos)
+            fail(number, "the line holds a NUL character");
+
+        // A marker line begins a section.
+        const TableLayout* marker = nullptr;
+        for (const TableLayout& layout : kLayouts) {
+            if (!IsMarkerOf(layout, line))
+                continue;
+            if (marker)
+                fail(number, std::string("the line holds the markers of both the ") + marker->name +
+                                 " and the " + layout.name + " sections");
+            marker = &layout;
+        }
+        if (marker) {
+            Section& section = sections_[Index(marker->table)];
+            const TableLayout& open = Layout(current);
+            if (section.markerLine != 0)
+                fail(number, std::string("the marker of the ") + marker->name +
+                                 " section occurs again (first at line " +
+                                 std::to_string(section.markerLine) + "); it may stand on one line only");
+            if (state == State::BeforeTypeRow)
+                fail(number, std::string("the marker of the ") + marker->name +
+                                 " section stands before the type row of the " + open.name +
+                                 " section (its marker is at line " +
+                                 std::to_string(sections_[Index(current)].markerLine) + ")");
+            if (state == State::Rows)
+                fail(number, std::string("the marker of the ") + marker->name +
+                                 " section stands among the rows of the " + open.name +
+                                 " section; an empty line must end a section");
+            if (marker->table != Table::DialPlan && sections_[Index(Table::DialPlan)].markerLine == 0)
+                fail(number, std::string("the ") + marker->name +
+                                 " section stands before the DialPlan section, which must come first");
+            section.markerLine = number;
+            current = marker->table;
+            state = State::BeforeTypeRow;
+            continue;
+        }
+
+        const bool holdsInstructionTypeRow = Contains(line, kInstructionTypeRow);
+        switch (state) {
+        case State::Outside:
+            if (Contains(line, kTypeMark))
+                fail(number, "a type row (a line holding \"UNIQUEIDENTIFIER\") outside any section");
+            break;
+
+        case State::BeforeTypeRow: {
+            if (!Contains(line, kTypeMark))
+                break;  // column names and the like
+            const TableLayout& layout = Layout(current);
+            const std::size_t fields = FieldCount(line);
+            if (fields != layout.columnCount)
+                fail(number, std::string("the type row of the ") + layout.name + " section has " +
+                                 std::to_string(fields) + " fields; it needs " +
+                                 std::to_string(layout.columnCount));
+            if (holdsInstructionTypeRow && current != Table::DigitDiscardInstruction)
+                fail(number, std::string("the type row of the ") + layout.name +
+                                 " section is that of the DigitDiscardInstruction section");
+            sections_[Index(current)].typeRowLine = number;
+            state = State::Rows;
+            break;
+        }
+
+        case State::Rows:
+            if (line.empty()) {
+                state = State::Outside;
+                break;
+            }
+            if (holdsInstructionTypeRow)
+                fail(number, std::string("a row holds the text \"") + kInstructionTypeRow +
+                                 "\", which only the type row of the DigitDiscardInstruction section may hold");
+            AddRow(current, line, number, index);
+            break;
+        }
+    }
+    lineCount_ = number;
+
+    if (state == State::BeforeTypeRow) {
+        const TableLayout& layout = Layout(current);
+        fail(sections_[Index(current)].markerLine,
+             std::string("the ") + layout.name + " section has no type row (a line holding \"UNIQUEIDENTIFIER\" with " +
+                 std::to_string(layout.columnCount) + " fields) after its marker");
+    }
+    const Section& dialPlan = sections_[Index(Table::DialPlan)];
+    if (dialPlan.markerLine != 0 && dialPlan.rows.empty())
+        fail(dialPlan.typeRowLine + 1, "the DialPlan section holds no row; it needs exactly one");
+    for (const TableLayout& layout : kLayouts) {
+        if (sections_[Index(layout.table)].markerLine == 0)
+            fail(number > 0 ? number : 1, std::string("end of file: the file has no ") + layout.name +
+                                               " section (no line holds \"" + layout.marker + "\")");
+    }
+}
+
+void DialPlanFile::AddRow(Table table, std::string_view line, long number, PkidIndex& index)
+{
+    const TableLayout& layout = Layout(table);
+    Section& section = sections_[Index(table)];
+    auto fail = [this, number](const std::string& problem) { throw FileError(path_, number, problem); };
+
+    if (table == Table::DialPlan && !section.rows.empty())
+        fail("the DialPlan section holds more than one row; an empty line must follow its one row");
+
+    // The fields before the last one end at the first columnCount - 1 commas;
+    // the last field runs to the end of the line.
+    Row row;
+    row.line = number;
+    std::array<std::string_view, kMaxColumns> fields;
+    std::size_t start = 0;
+    for (std::size_t column = 0; column + 1 < layout.columnCount; ++column) {
+        const std::size_t comma = line.find(',', start);
+        if (comma == std::string_view::npos)
+            fail(std::string("a ") + layout.name + " row needs " + (table == Table::DialPlanTag ? "exactly " : "") +
+                 std::to_string(layout.columnCount) + " fields (" + ColumnNames(layout) + "); this one has " +
+                 std::to_string(column + 1));
+        fields[column] = line.substr(start, comma - start);
+        start = comma + 1;
+    }
+    fields[layout.columnCount - 1] = line.substr(start);
+
+    if (table == Table::DialPlanTag) {
+        // tkOperator_Max is the one character after the fourth comma: a fifth
+        // comma would make a sixth field.
+        if (fields[4].find(',') != std::string_view::npos)
+            fail("a DialPlanTag row needs exactly 5 fields (" + ColumnNames(layout) + "); this one has " +
+                 std::to_string(FieldCount(line)));
+    }
+
+    for (std::size_t column = 0; column < layout.columnCount; ++column) {
+        const char* name = layout.columns[column];
+        std::string_view value = fields[column];
+        if (IsIdentifierColumn(name)) {
+            Guid guid;
+            if (!ParseBracedGuid(value, guid))
+                fail(std::string(name) + " " + Shown(value) +
+                     " is not a GUID in curly braces, such as {0123ABCD-4567-89EF-0123-456789ABCDEF}");
+            if (column == 0) {
+                const auto inserted = index.places.emplace(guid, PkidIndex::Place{number, table});
+                if (!inserted.second)
+                    fail("the pkid " + std::string(value) + " is used again (first at line " +
+                         std::to_string(inserted.first->second.line) + ")");
+            }
+            value = value.substr(1, kGuidLength);
+        } else if (table == Table::DigitDiscardInstruction && column == 3) {
+            int digitAnalysisID = 0;
+            if (!ParseInt32(value, digitAnalysisID))
+                fail("digitAnalysisID " + Shown(value) + " is not a decimal integer of 32 bits");
+        } else if (table == Table::DialPlanTag && column == 4) {
+            value = value.substr(0, 1);
+        }
+        row.values[column] = value;
+    }
+    section.rows.push_back(row);
+}
+
+void DialPlanFile::Check(const PkidIndex& index) const
+{
+    // Reports the problem of the lowest line.
+    long firstLine = 0;
+    std::string firstProblem;
+    auto note = [&](long line, std::string problem) {
+        if (firstLine == 0 || line < firstLine) {
+            firstLine = line;
+            firstProblem = std::move(problem);
+        }
+    };
+
+    const Row& dialPlanRow = sections_[Index(Table::DialPlan)].rows.front();
+    Guid dialPlan;
+    ParseBareGuid(dialPlanRow.values[0], dialPlan);
+
+    for (Table table : {Table::DialPlanTag, Table::DigitDiscardInstruction}) {
+        for (const Row& row : sections_[Index(table)].rows) {
+            Guid owner;
+            ParseBareGuid(row.values[2], owner);
+            if (owner != dialPlan) {
+                note(row.line, "fkDialPlan " + Braced(row.values[2]) + " is not the pkid " +
+                                   Braced(dialPlanRow.values[0]) + " of the file's DialPlan row (line " +
+                                   std::to_string(dialPlanRow.line) + ")");
+                break;
+            }
+        }
+    }
+
+    auto refersTo = [&index](std::string_view bare, Table table) {
+        Guid guid;
+        ParseBareGuid(bare, guid);
+        const auto found = index.places.find(guid);
+        return found != index.places.end() && found->second.table == table;
+    };
+    for (const Row& row : sections_[Index(Table::DigitDiscardInstructionMember)].rows) {
+        if (!refersTo(row.values[1], Table::DigitDiscardInstruction)) {
+            note(row.line, "fkDigitDiscardInstruction " + Braced(row.values[1]) +
+                               " is not the pkid of a DigitDiscardInstruction row of the file");
+            break;
+        }
+        if (!refersTo(row.values[2], Table::DialPlanTag)) {
+            note(row.line, "fkDialPlanTag " + Braced(row.values[2]) +
+                               " is not the pkid of a DialPlanTag row of the file");
+            break;
+        }
+    }
+
+    if (firstLine != 0)
+        throw FileError(path_, firstLine, firstProblem);
+}
+
+}  // namespace quillet

@@ -1,0 +1,107 @@
+#pragma once
+
+// The dial-plan file as the loader reads it: every row of the four sections,
+// split into the values that go into the host tables, after the whole file has
+// been checked. See README.md for the format.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+enum class Table { DialPlan = 0, DialPlanTag = 1, DigitDiscardInstruction = 2, DigitDiscardInstructionMember = 3 };
+constexpr std::size_t kTableCount = 4;
+constexpr std::size_t kMaxColumns = 5;
+
+// A host table and how its section is written in the file.
+struct TableLayout {
+    Table table;
+    const char* name;    // the host table
+    const char* marker;  // the text that a section's marker line holds
+    std::size_t columnCount;
+    std::array<const char*, kMaxColumns> columns;  // host columns, in the file's field order
+};
+
+const TableLayout& Layout(Table table);
+
+// The type row of the DigitDiscardInstruction section as the installer writes it;
+// no other line of a file may hold this text.
+constexpr const char* kInstructionTypeRow =
+    "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
+
+// A refused file. what() is "<path>: line <n>: <problem>", or "<path>: <problem>"
+// when the problem is not at a line (the file cannot be read at all).
+class FileError : public std::runtime_error {
+public:
+    FileError(const std::string& path, long line, const std::string& problem);
+    long line() const { return line_; }
+    const std::string& problem() const { return problem_; }
+
+private:
+    long line_;
+    std::string problem_;
+};
+
+// One data row: the values to store, in the table's column order. pkids and fks
+// are bare (braces removed, letter case kept); the DialPlanTag tkOperator_Max
+// value is the first character of its field.
+struct Row {
+    long line = 0;
+    std::array<std::string_view, kMaxColumns> values;
+};
+
+struct Section {
+    long markerLine = 0;  // 0 while the file has no such section
+    long typeRowLine = 0;
+    std::vector<Row> rows;
+};
+
+// A 128-bit GUID, for comparing identifiers whatever their letter case.
+struct Guid {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    bool operator==(const Guid& other) const { return high == other.high && low == other.low; }
+    bool operator!=(const Guid& other) const { return !(*this == other); }
+};
+
+// True when text is a GUID in curly braces, "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+// with hexadecimal digits of either case, nothing before or after; sets guid.
+bool ParseBracedGuid(std::string_view text, Guid& guid);
+
+// True when text is a decimal integer (an optional '-' and at least one digit)
+// that fits in 32 bits; sets value.
+bool ParseInt32(std::string_view text, int& value);
+
+class DialPlanFile {
+public:
+    DialPlanFile() = default;
+    DialPlanFile(const DialPlanFile&) = delete;
+    DialPlanFile& operator=(const DialPlanFile&) = delete;
+
+    // Reads the file (platform::OpenFile, "rb") and checks all of it. Throws
+    // FileError for the first problem found; the object is then empty.
+    void Read(const std::string& path);
+
+    const std::string& path() const { return path_; }
+    const Section& section(Table table) const { return sections_[static_cast<std::size_t>(table)]; }
+    long lineCount() const { return lineCount_; }
+
+private:
+    struct PkidIndex;
+    void Parse(PkidIndex& index);
+    void AddRow(Table table, std::string_view line, long number, PkidIndex& index);
+    void Check(const PkidIndex& index) const;
+
+    std::string path_;
+    // The file's bytes; the rows' values point into it.
+    std::vector<char> text_;
+    std::array<Section, kTableCount> sections_;
+    long lineCount_ = 0;
+};
+
+}  // namespace quillet
