@@ -235,6 +235,6 @@ TEST(InstallerObjectTest, StepWithoutConnectionRaisesClearError)
 
 INSTANTIATE_TEST_SUITE_P(Backends, DBConnectionTest,
                          ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const auto& info) { return zentra_test::BackendName(info.param); });
+                         [](const auto& param) { return zentra_test::BackendName(param.param); });
 
 }  // namespace

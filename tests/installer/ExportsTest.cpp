@@ -11,7 +11,7 @@
 
 namespace {
 
-std::string Run(const std::string& command)
+std::string RunCommand(const std::string& command)
 {
     std::string output;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
@@ -29,7 +29,7 @@ TEST(ExportsTest, OnlyTheInstallerIsExported)
     const std::string library = zentra_test::BinaryDir() + "/bin/libZentraSetup.so";
     ASSERT_TRUE(zentra_test::FileExists(library));
     const std::string symbols =
-        Run("nm -D --defined-only -C '" + library + "' | awk '{ $1=\"\"; $2=\"\"; print substr($0,3) }'");
+        RunCommand("nm -D --defined-only -C '" + library + "' | awk '{ $1=\"\"; $2=\"\"; print substr($0,3) }'");
     ASSERT_FALSE(symbols.empty());
 
     int classMembers = 0;

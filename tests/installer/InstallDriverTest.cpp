@@ -94,7 +94,7 @@ TEST_P(InstallDriverTest, NameWithQuoteOrPercentIsHandledLiterally)
 TEST_P(InstallDriverTest, BadNameIsRefusedBeforeAnythingIsTouched)
 {
     zentra_test::MessageBoxCapture boxes;
-    for (const std::string name : {"", ".", "..", "a\\b", "..\\..\\x", "x/y", "end.", "end ",
+    for (const std::string& name : std::vector<std::string>{"", ".", "..", "a\\b", "..\\..\\x", "x/y", "end.", "end ",
                                    std::string(101, 'n')}) {
         CZentraSetup fresh;
         EXPECT_EQ(12, fresh.DialPlanMain(name)) << "name '" << name << "'";
@@ -131,6 +131,6 @@ TEST_P(InstallDriverTest, LoaderFailureIsReportedAndLogged)
 
 INSTANTIATE_TEST_SUITE_P(Backends, InstallDriverTest,
                          ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const auto& info) { return zentra_test::BackendName(info.param); });
+                         [](const auto& param) { return zentra_test::BackendName(param.param); });
 
 }  // namespace
