@@ -1,0 +1,50 @@
+#pragma once
+
+// The steps of an installation that the setup program drives itself besides the
+// public methods of CZentraSetup: the digit-analysis ID rewrite and the file
+// deployment, which stay private to the class.
+
+#include <cstring>
+#include <string>
+
+#include "installer/CZentraSetup.h"
+#include "installer/DialPlanName.h"
+
+class CZentraSetupSteps {
+public:
+    // Rewrites NAME.csv of the current folder with free digit-analysis IDs and
+    // keeps the delivered file as NAME_new.csv. Needs DialPlanMain to have
+    // returned 6 on the same object.
+    static void ReplaceDAId(CZentraSetup& setup, const std::string& name)
+    {
+        // Cleared first: afterwards it is set only when the rewrite went ahead.
+        setup.m_csvPath.clear();
+        setup.ReplaceDAId(name);
+    }
+
+    // The rewritten file that ReplaceDAId left in the current folder, for the
+    // loader; empty when the delivered file was missing or could not be kept.
+    static const std::string& RewrittenCsvPath(const CZentraSetup& setup)
+    {
+        return setup.m_csvPath;
+    }
+
+    // Deploys the dial plan's files (after ReplaceDAId and loading, or after an
+    // upgrade) and tells the user that the installation is complete.
+    static void CopyDialPlanFile(CZentraSetup& setup) { setup.CopyDialPlanFile(); }
+
+    // On a machine without the database: deploys the dial plan's files only,
+    // logging to the dial plan's install log. False, with nothing done, when
+    // the log path would not fit.
+    static bool DeployWithoutDatabase(CZentraSetup& setup, const std::string& name)
+    {
+        const std::string logPath = std::string(kZentraFolder) + name + "\\" + name + "_install.txt";
+        if (logPath.size() >= sizeof(setup.m_logPath))
+            return false;
+        std::memset(setup.m_logPath, 0, sizeof(setup.m_logPath));
+        std::memcpy(setup.m_logPath, logPath.data(), logPath.size());
+        setup.m_csvPath = name + ".csv";
+        setup.CopyDialPlanFile();
+        return true;
+    }
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+// Line and field access to a dial-plan file, shared by the table readers and the
+// digit-analysis ID rewrite.
+//
+// A dial-plan file is single-byte text. Its lines end in CR LF or in a bare LF,
+// read alike: a line is the bytes up to the next LF, without the LF and without a
+// CR right before it. A last line without LF is read like any other. Files are
+// opened in binary mode and the CR is dropped here, so that the readers see the
+// same lines on every platform.
+
+#include <cstdio>
+#include <string>
+
+namespace zentra_csv {
+
+// Section markers and the one type row that the installer looks for.
+constexpr const char* kTagMarker = "Table:DialPlanTag,,,,";
+constexpr const char* kInstructionMarker = "Table:DigitDiscardInstruction,,,,";
+constexpr const char* kMemberMarker = "Table:DigitDiscardInstructionMember,,";
+// Every type row holds it (the first column of every table is its pkid).
+constexpr const char* kTypeRowText = "UNIQUEIDENTIFIER";
+// The exact type row of the DigitDiscardInstruction section.
+constexpr const char* kInstructionTypeRow =
+    "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
+
+// A dial-plan file opened for reading lines; closed when the object goes.
+class LineFile {
+public:
+    // Opens the file by its Windows path, in binary mode.
+    explicit LineFile(const std::string& windowsPath);
+    ~LineFile();
+    LineFile(const LineFile&) = delete;
+    LineFile& operator=(const LineFile&) = delete;
+
+    bool isOpen() const { return m_file != nullptr; }
+
+    // Reads the next line into line (emptied first). False at the end of the
+    // file, on a read error, or when the file is not open; once a read has
+    // failed, every later read fails too.
+    bool readLine(std::string& line);
+
+    // Reads lines until one contains text; false when a read fails first.
+    bool skipPast(const char* text);
+
+private:
+    FILE* m_file;
+    bool m_failed;
+};
+
+// Positions of the first four commas of a row: p[0] is the first comma, each
+// next one the first comma after the one before. npos where there is none.
+struct CommaPositions {
+    std::string::size_type p[4];
+};
+CommaPositions FindCommas(const std::string& line);
+
+// The text between two commas of a row: from the character after the comma at
+// `after` (npos: the row has no such comma, so the field is empty) up to the
+// comma at `before` (npos: to the end of the line).
+std::string FieldBetween(const std::string& line, std::string::size_type after,
+                         std::string::size_type before);
+
+}  // namespace zentra_csv

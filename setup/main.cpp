@@ -1,0 +1,283 @@
+// zentra-setup: installs a dial plan into the Orvilex configuration database, or
+// upgrades the installed one, from the files delivered in the current folder:
+// NAME.csv (the dial plan's rows), NAME (the dial-plan file of the
+// call-processing service), NAMEReadMe.txt and uninstall.exe.
+//
+//   zentra-setup NAME            install or upgrade the dial plan NAME
+//   zentra-setup --connect-only  connect to the configuration database and print
+//                                "DBConnection: N"
+//   zentra-setup --help          print the usage and the exit statuses
+//
+// Exit status:
+//    0  installed, upgraded, or (on a machine that is not the database
+//       publisher) the dial plan's files deployed
+//    2  usage error, or a dial plan name that cannot be used
+//    3  the delivered file NAME.csv is missing, or could not be prepared for loading
+//    4  the connection to the configuration database failed
+//    5  the upgrade was refused: a tag or a digit discard instruction that the new
+//       version drops is still in use; nothing was changed
+//    6  the CSV loader failed; no file was deployed
+//    7  a database error or another error stopped the installation
+//    8  the installer refused the dial plan before changing anything
+//    9  the dial-plan file could not be deployed
+//   10  the dial plan's folder could not be created
+// With --connect-only the status is the DBConnection result itself: 0 connected,
+// 1 connection failed, 8 this machine is not the database publisher.
+//
+// Every step prints one line on standard output; failures also show the
+// installer's message boxes.
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "installer/CZentraSetup.h"
+#include "installer/CZentraSetupSteps.h"
+#include "installer/DialPlanName.h"
+#include "loader/Quillet.h"
+#include "odbc/odbc.h"
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+
+namespace {
+
+enum ExitStatus {
+    kDone = 0,
+    kUsage = 2,
+    kFileMissing = 3,
+    kConnectionFailed = 4,
+    kUpgradeRefused = 5,
+    kLoaderFailed = 6,
+    kError = 7,
+    kRefused = 8,
+    kNotDeployed = 9,
+    kNoFolder = 10,
+};
+
+const char* const kUsageText =
+    "Usage: zentra-setup NAME\n"
+    "       zentra-setup --connect-only\n"
+    "       zentra-setup --help\n"
+    "\n"
+    "Installs the dial plan NAME into the Orvilex configuration database, or upgrades\n"
+    "the installed one, from the files in the current folder: NAME.csv, NAME,\n"
+    "NAMEReadMe.txt and uninstall.exe. On a machine that is not the database\n"
+    "publisher it only deploys the dial plan's files.\n"
+    "\n"
+    "  --connect-only  connect to the configuration database, print \"DBConnection: N\"\n"
+    "                  and exit with N (0 connected, 1 failed, 8 not the publisher)\n"
+    "  --help          print this text\n"
+    "\n"
+    "Exit status:\n"
+    "   0  installed, upgraded, or files deployed on a machine that is not the publisher\n"
+    "   2  usage error, or a dial plan name that cannot be used\n"
+    "   3  the delivered file NAME.csv is missing, or could not be prepared for loading\n"
+    "   4  the connection to the configuration database failed\n"
+    "   5  the upgrade was refused: something it drops is still in use; nothing changed\n"
+    "   6  the CSV loader failed; no file was deployed\n"
+    "   7  a database error or another error stopped the installation\n"
+    "   8  the installer refused the dial plan before changing anything\n"
+    "   9  the dial-plan file could not be deployed\n"
+    "  10  the dial plan's folder could not be created\n";
+
+void Step(const std::string& text)
+{
+    std::cout << text << "... " << std::flush;
+}
+
+void Outcome(const std::string& text)
+{
+    std::cout << text << std::endl;
+}
+
+bool FileExists(const std::string& windowsPath)
+{
+    FILE* file = platform::OpenFile(windowsPath, "rb");
+    if (file == nullptr)
+        return false;
+    std::fclose(file);
+    return true;
+}
+
+// True when both files exist and hold the same bytes.
+bool SameContent(const std::string& first, const std::string& second)
+{
+    FILE* a = platform::OpenFile(first, "rb");
+    FILE* b = platform::OpenFile(second, "rb");
+    bool same = a != nullptr && b != nullptr;
+    while (same) {
+        const int ca = std::getc(a);
+        const int cb = std::getc(b);
+        if (ca != cb)
+            same = false;
+        else if (ca == EOF)
+            break;
+    }
+    if (same && (std::ferror(a) || std::ferror(b)))
+        same = false;
+    if (a != nullptr)
+        std::fclose(a);
+    if (b != nullptr)
+        std::fclose(b);
+    return same;
+}
+
+// Deploys the files and checks that the dial-plan file reached its folder; the
+// installer has reported every failed copy in a message box.
+int Deploy(CZentraSetup& setup, const std::string& name, bool withDatabase)
+{
+    Step(withDatabase ? "Deploying the dial plan files"
+                      : "Deploying the dial plan files only (no database on this machine)");
+    if (withDatabase) {
+        CZentraSetupSteps::CopyDialPlanFile(setup);
+    } else if (!CZentraSetupSteps::DeployWithoutDatabase(setup, name)) {
+        Outcome("failed: the dial plan's log path is too long");
+        return kNotDeployed;
+    }
+    if (!SameContent(name, std::string(kDialPlanFolder) + name)) {
+        Outcome("failed: the dial-plan file " + name + " was not copied to " + kDialPlanFolder);
+        return kNotDeployed;
+    }
+    Outcome("done");
+    return kDone;
+}
+
+int ConnectOnly()
+{
+    CZentraSetup setup;
+    Step("Connecting to the configuration database");
+    const long result = setup.DBConnection();
+    Outcome(result == 0 ? "connected (0)" : "not connected (" + std::to_string(result) + ")");
+    std::cout << "DBConnection: " << result << std::endl;
+    return static_cast<int>(result);
+}
+
+// Loads the rewritten file of a new installation and deploys the files.
+int FinishNewInstallation(CZentraSetup& setup, const std::string& name)
+{
+    Step("Assigning free digit-analysis IDs in " + name + ".csv");
+    CZentraSetupSteps::ReplaceDAId(setup, name);
+    const std::string csvPath = CZentraSetupSteps::RewrittenCsvPath(setup);
+    if (csvPath.empty() || !FileExists(csvPath)) {
+        Outcome("failed: " + name + ".csv could not be rewritten");
+        return kFileMissing;
+    }
+    Outcome("done (the delivered file is kept as " + name + "_new.csv)");
+
+    Step("Loading " + csvPath + " into the configuration database");
+    if (!setup.ZentraInstallCSVFile(csvPath)) {
+        Outcome(std::string("failed: ") + CInstallCSVFileLastError());
+        return kLoaderFailed;
+    }
+    Outcome("done");
+
+    const int deployed = Deploy(setup, name, true);
+    if (deployed == kDone)
+        Outcome("The dial plan " + name + " is installed.");
+    return deployed;
+}
+
+int Install(const std::string& name)
+{
+    Step("Checking the dial plan name " + name);
+    const std::string problem = CheckDialPlanName(name);
+    if (!problem.empty()) {
+        Outcome("refused: " + problem);
+        return kUsage;
+    }
+    Outcome("ok");
+
+    const std::string csvFile = name + ".csv";
+    Step("Checking the delivered file " + csvFile);
+    if (!FileExists(csvFile)) {
+        Outcome("missing: run zentra-setup in the folder that holds the dial plan's files");
+        return kFileMissing;
+    }
+    Outcome("found");
+
+    const std::string folder = std::string(kZentraFolder) + name + "\\";
+    Step("Creating the dial plan's folder " + folder);
+    if (!MakeSureDirectoryPathExists(folder.c_str())) {
+        Outcome("failed (GetLastError = " + std::to_string(GetLastError()) + ")");
+        return kNoFolder;
+    }
+    Outcome("ok");
+
+    CZentraSetup setup;
+    Step("Connecting to the configuration database");
+    const long connection = setup.DBConnection();
+    if (connection == 1) {
+        Outcome("failed (1)");
+        return kConnectionFailed;
+    }
+    if (connection == 8) {
+        Outcome("this machine is not the database publisher (8)");
+        const int deployed = Deploy(setup, name, false);
+        if (deployed == kDone)
+            Outcome("The dial plan's files are deployed; the database is installed on the "
+                    "publisher.");
+        return deployed;
+    }
+    Outcome("connected (" + std::to_string(connection) + ")");
+
+    Step("Looking up the dial plan " + name);
+    const int result = setup.DialPlanMain(name);
+    switch (result) {
+    case 6:
+        Outcome("not installed: new installation (6)");
+        return FinishNewInstallation(setup, name);
+    case 7: {
+        Outcome("installed: upgraded (7)");
+        const int deployed = Deploy(setup, name, true);
+        if (deployed == kDone)
+            Outcome("The dial plan " + name + " is upgraded.");
+        return deployed;
+    }
+    case 2:
+        Outcome("installed: upgrade refused, a tag that the new version drops is in use (2)");
+        return kUpgradeRefused;
+    case 5:
+        Outcome("installed: upgrade refused, a digit discard instruction that the new version "
+                "drops is in use (5)");
+        return kUpgradeRefused;
+    case 12:
+        Outcome("refused before anything was changed (12)");
+        return kRefused;
+    default:
+        Outcome("unexpected result (" + std::to_string(result) + ")");
+        return kError;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::cerr << kUsageText;
+        return kUsage;
+    }
+    const std::string argument = argv[1];
+    if (argument == "--help" || argument == "-h") {
+        std::cout << kUsageText;
+        return kDone;
+    }
+    if (!argument.empty() && argument[0] == '-' && argument != "--connect-only") {
+        std::cerr << "zentra-setup: unknown option " << argument << "\n" << kUsageText;
+        return kUsage;
+    }
+
+    try {
+        if (argument == "--connect-only")
+            return ConnectOnly();
+        return Install(argument);
+    } catch (const odbc::SQLException& error) {
+        std::cout << std::endl;
+        std::cerr << "zentra-setup: database error: " << error.getMessage() << std::endl;
+    } catch (const std::exception& error) {
+        std::cout << std::endl;
+        std::cerr << "zentra-setup: error: " << error.what() << std::endl;
+    }
+    return kError;
+}
