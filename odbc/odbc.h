@@ -110,6 +110,10 @@ private:
     std::shared_ptr<detail::StatementHandle> handle_;
     struct Parameter;
     std::vector<std::shared_ptr<Parameter>> parameters_;
+    std::string sql_;          // for messages
+    int parameterCount_ = -1;  // the markers the driver counted; -1 when it cannot tell
+    void checkParameterIndex(int index) const;
+    void bindParameter(int index, std::shared_ptr<Parameter> parameter);
 };
 
 class Connection {
@@ -157,6 +161,7 @@ public:
 private:
     Connection& connection_;
     bool done_ = false;
+    bool previousAutoCommit_ = true;  // restored when the guard goes
 };
 
 }  // namespace odbc
