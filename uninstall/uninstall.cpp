@@ -1,0 +1,231 @@
+// uninstall.exe: removes an installed dial plan from the configuration
+// database and deletes its deployed files. The command line is the dial plan's
+// name, alone. Exit code 0 after the completion message, -1 on every failure.
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "installer/CZentraSetup.h"
+#include "installer/DialPlanName.h"
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+
+namespace {
+
+const char* const kNoCommandLine = "UnInstall Failed. Command Line parameter missing.";
+const char* const kRefusedNameCaption = "UnInstall Failed";
+const char* const kNoLog = "Install Failed. Failed to create the log file.";
+const char* const kConnectFailed =
+    "UnInstallation Failed.Failed to connect to Database. Check the regitry entry DBConnection0";
+const char* const kPatternsRefer =
+    "UnInstallation Failed.\nPlease remove the patterns\nassociated with this\nDial Plan and then "
+    "UnInstall";
+const char* const kRouteListsRefer =
+    "UnInstallation Failed.\nPlease remove the route lists\nassociated with this\nDial Plan and "
+    "then UnInstall";
+const char* const kRouteFiltersRefer =
+    "UnInstallation Failed.\nPlease remove the route filters\nassociated with this\nDial Plan "
+    "and then UnInstall";
+const char* const kUnknownError = "UnInstallation Failed.\nAn unknown error ended the removal.";
+const char* const kComplete =
+    "Un-Installation is complete.\nPlease run uninstall.exe on another nodes if exist. Please "
+    "restart the Norvane Orvilex service on all involved nodes to unload the dial plan.";
+
+// The log of the removal. The program creates it; the library appends its own
+// lines during the removal, so the program's stream is closed around that call
+// and reopened for appending, which puts the program's lines after the library's.
+class RemovalLog {
+public:
+    ~RemovalLog() { Close(); }
+
+    // Creates (or empties) the log in the dial plan's folder, or else
+    // name + "_install.txt" in the current folder. False when neither opens.
+    bool Create(const std::string& name)
+    {
+        path_ = std::string(kZentraFolder) + name + "\\" + name + "_uninstall.txt";
+        MakeSureDirectoryPathExists(path_.c_str());
+        file_ = platform::OpenFile(path_, "w");
+        if (file_ == nullptr) {
+            path_ = name + "_install.txt";
+            file_ = platform::OpenFile(path_, "w");
+        }
+        return file_ != nullptr;
+    }
+
+    // Lets another writer append to the file until Resume.
+    void Suspend() { Close(); }
+    void Resume()
+    {
+        if (file_ == nullptr)
+            file_ = platform::OpenFile(path_, "a");
+    }
+
+    // Text written verbatim.
+    void Write(const std::string& text)
+    {
+        if (file_ != nullptr)
+            std::fwrite(text.data(), 1, text.size(), file_);
+    }
+    // A fixed format with one value.
+    void WriteFormat(const char* format, const std::string& value)
+    {
+        if (file_ != nullptr)
+            std::fprintf(file_, format, value.c_str());
+    }
+    void WriteFormat(const char* format, int value)
+    {
+        if (file_ != nullptr)
+            std::fprintf(file_, format, value);
+    }
+    void Flush()
+    {
+        if (file_ != nullptr)
+            std::fflush(file_);
+    }
+    void Close()
+    {
+        if (file_ != nullptr) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+    }
+
+private:
+    std::string path_;
+    FILE* file_ = nullptr;
+};
+
+void ShowMessage(const std::string& text, const std::string& caption)
+{
+    MessageBoxA(NULL, text.c_str(), caption.c_str(), MB_OK);
+}
+
+// The ending of a removal that failed before any file was deleted: the failure
+// goes to the log and to the user, the deployed files stay.
+int Fail(const std::string& text, const std::string& name, std::unique_ptr<CZentraSetup>& setup,
+         RemovalLog& log)
+{
+    log.Write(text);
+    log.Flush();
+    ShowMessage(text, name);
+    setup.reset();
+    log.Close();
+    return -1;
+}
+
+int Uninstall(const std::string& commandLine)
+{
+    if (commandLine.empty()) {
+        ShowMessage(kNoCommandLine, "");
+        return -1;
+    }
+
+    // The name becomes part of every path this program deletes: a name that is
+    // no plain file name could reach outside the dial plan's folders.
+    const std::string& name = commandLine;
+    const std::string refusal = CheckDialPlanName(name);
+    if (!refusal.empty()) {
+        ShowMessage(refusal, kRefusedNameCaption);
+        return -1;
+    }
+
+    const std::string dialPlanFile = std::string(kDialPlanFolder) + name;
+    const std::string uninstallerFile = std::string(kZentraFolder) + name + "\\uninstall.exe";
+    const std::string readMeFile = std::string(kZentraFolder) + name + "\\ReadMe.txt";
+
+    RemovalLog log;
+    if (!log.Create(name)) {
+        ShowMessage(kNoLog, name);
+        return -1;
+    }
+
+    std::unique_ptr<CZentraSetup> setup(new CZentraSetup());
+    try {
+        const long connection = setup->DBConnection();
+        if (connection == 1)
+            return Fail(kConnectFailed, name, setup, log);
+        if (connection != 8) {
+            int removal;
+            log.Suspend();
+            try {
+                removal = setup->UnInstallDialPlan(name);
+            } catch (...) {
+                log.Resume();
+                throw;
+            }
+            log.Resume();
+            switch (removal) {
+            case 9:
+                return Fail(kPatternsRefer, name, setup, log);
+            case 10:
+                return Fail(kRouteListsRefer, name, setup, log);
+            case 11:
+                return Fail(kRouteFiltersRefer, name, setup, log);
+            default:
+                // 0; the library's 12 (name refused) cannot come, as the same
+                // check has passed above.
+                break;
+            }
+            log.WriteFormat("Deleted the existing entries for the Dial Plan = %s\n", name);
+            log.Flush();
+        }
+    } catch (const std::exception& error) {
+        // The removal stopped on a database error: its deletes were undone, so
+        // the deployed files stay for another try.
+        return Fail(error.what(), name, setup, log);
+    } catch (...) {
+        return Fail(kUnknownError, name, setup, log);
+    }
+    setup.reset();
+
+    if (!DeleteFileA(dialPlanFile.c_str())) {
+        const DWORD error = GetLastError();
+        log.WriteFormat("Failed to delete the DialPlan file from the destination %s", dialPlanFile);
+        log.WriteFormat("GetLastError = %d\n", static_cast<int>(error));
+        log.Flush();
+        log.Close();
+        ShowMessage("Failed to delete the file " + dialPlanFile + " \nRequires manual deletion", name);
+        return -1;
+    }
+    log.WriteFormat("Deleted the Dial Plan file from = %s\n", dialPlanFile);
+    log.Flush();
+
+    // The program's own file may be in use while it runs; either way the
+    // removal is complete.
+    DeleteFileA(uninstallerFile.c_str());
+    DeleteFileA(readMeFile.c_str());
+    log.WriteFormat("Deleted the ReadMe file for the Dial Plan from the path %s \n", readMeFile);
+    log.Close();
+
+    ShowMessage(kComplete, name);
+    return 0;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+
+// The command line tail as the system hands it: everything after the program's
+// own name and the blanks that follow it, unchanged.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
+{
+    return Uninstall(commandLine != nullptr ? commandLine : "");
+}
+
+#else
+
+// No raw command line exists here: the arguments joined by single blanks.
+int main(int argc, char** argv)
+{
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            commandLine += ' ';
+        commandLine += argv[i];
+    }
+    return Uninstall(commandLine);
+}
+
+#endif
