@@ -10,9 +10,14 @@
 // cases are skipped; ./test sets it.
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace odbc {
+class Connection;
+}  // namespace odbc
 
 namespace zentra_test {
 
@@ -52,8 +57,9 @@ public:
     std::string dataSource() const;     // "SERVER=<host>;DATABASE=<database>"
     std::string connectString() const;  // "Driver={SQL Server};Server=...;Database=...;Trusted_Connection=yes"
 
-    // Runs statements on a connection of its own (needs a Prefix of the same
-    // backend, which maps the driver). exec takes one statement.
+    // Runs statements on a connection of its own, through the backend's driver
+    // library (with or without a Prefix). exec takes one statement. Errors
+    // surface as odbc::SQLException.
     void exec(const std::string& sql);
     std::vector<std::vector<std::string>> query(const std::string& sql);
     std::string scalar(const std::string& sql);  // first column of the first row, "" when none
@@ -64,15 +70,26 @@ public:
     std::string snapshot();
 
 private:
+    // The connection of exec/query, opened on first use.
+    odbc::Connection& connection();
+
     Backend backend_;
     std::string database_;
     std::string folder_;
+    std::unique_ptr<odbc::Connection> connection_;
 };
 
 // A private prefix folder for the life of the object: sets ZENTRA_PREFIX and
 // ODBCSYSINI (restoring them afterwards), writes odbcinst.ini mapping the driver
 // "SQL Server" to the backend's ODBC driver, and creates the folders
 // C:\Program Files\Norvane\DialPlan and C:\Program Files\Norvane\Orvilex\Zentra.
+//
+// unixODBC resolves a driver name once per process and keeps the ODBCSYSINI
+// folder it first saw, so in this process ODBCSYSINI names one folder for the
+// whole run, and "SQL Server" stays mapped to the backend of the first Prefix:
+// a Prefix of the other backend in the same process throws std::logic_error.
+// ctest runs every test in a process of its own; elsewhere filter by backend.
+// Child programs get the prefix folder itself as ODBCSYSINI (environment()).
 class Prefix {
 public:
     explicit Prefix(Backend backend);
