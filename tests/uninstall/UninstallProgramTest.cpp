@@ -3,24 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "installer/DialPlanName.h"
-#include "removal/DialPlanRows.h"
+#include "removal/RemovalFixture.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-using removal_test::CountRowsOf;
-using removal_test::DialPlanRows;
-using removal_test::Guid;
-using removal_test::InsertDialPlan;
-using removal_test::kRowsOfFullDialPlan;
+using namespace removal_test;
 using zentra_test::Backend;
 using zentra_test::FileExists;
 using zentra_test::ProgramResult;
@@ -37,18 +33,23 @@ std::string Box(const std::string& caption, const std::string& text)
     return "[MessageBox] " + caption + "\n" + text + "\n\n";
 }
 
-int CountBoxes(const std::string& err)
+// The refusal of a removal that `references` block.
+std::string Refusal(const std::string& references)
 {
-    int boxes = 0;
-    for (std::string::size_type at = err.find("[MessageBox] "); at != std::string::npos;
-         at = err.find("[MessageBox] ", at + 1))
-        ++boxes;
-    return boxes;
+    return "UnInstallation Failed.\nPlease remove the " + references +
+           "\nassociated with this\nDial Plan and then UnInstall";
 }
 
-bool EndsWith(const std::string& text, const std::string& tail)
+// The program's lines after deleting the rows, and after deleting the files.
+std::string RowsDeleted(const std::string& name)
 {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return "Deleted the existing entries for the Dial Plan = " + name + "\n";
+}
+std::string FilesDeleted(const std::string& name)
+{
+    return "Deleted the Dial Plan file from = C:\\Program Files\\Norvane\\DialPlan\\" + name +
+           "\nDeleted the ReadMe file for the Dial Plan from the path "
+           "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" + name + "\\ReadMe.txt \n";
 }
 
 // Every file below a folder, relative to it.
@@ -60,31 +61,12 @@ std::set<std::string> FilesBelow(const std::string& folder)
     return files;
 }
 
-class UninstallProgram : public ::testing::TestWithParam<Backend> {
+class UninstallProgram : public RemovalFixture {
 protected:
     void SetUp() override
     {
-        ZENTRA_REQUIRE_BACKEND(GetParam());
-        prefix_ = std::make_unique<zentra_test::Prefix>(GetParam());
-        db_ = std::make_unique<zentra_test::HostDatabase>(GetParam());
-        prefix_->registerDatabase(*db_);
+        RemovalFixture::SetUp();
         work_ = std::make_unique<zentra_test::WorkFolder>();
-    }
-
-    zentra_test::HostDatabase& db() { return *db_; }
-
-    std::string host(const std::string& windowsPath) const { return prefix_->hostPath(windowsPath); }
-    std::string dialPlanFile(const std::string& name) const
-    {
-        return host(std::string(kDialPlanFolder) + name);
-    }
-    std::string zentraFile(const std::string& name, const std::string& file) const
-    {
-        return host(std::string(kZentraFolder) + name + "\\" + file);
-    }
-    std::string logOf(const std::string& name) const
-    {
-        return ReadFile(zentraFile(name, name + "_uninstall.txt"));
     }
 
     // What an installation leaves in place, and a log of it that must stay.
@@ -95,10 +77,15 @@ protected:
         WriteFile(zentraFile(name, "ReadMe.txt"), "read me\n");
         WriteFile(zentraFile(name, name + "_install.txt"), "installed\n");
     }
+    std::vector<std::string> deployedFiles(const std::string& name) const
+    {
+        return {dialPlanFile(name), zentraFile(name, "uninstall.exe"),
+                zentraFile(name, "ReadMe.txt")};
+    }
     bool deployed(const std::string& name) const
     {
-        return FileExists(dialPlanFile(name)) && FileExists(zentraFile(name, "uninstall.exe")) &&
-               FileExists(zentraFile(name, "ReadMe.txt"));
+        const auto files = deployedFiles(name);
+        return std::all_of(files.begin(), files.end(), FileExists);
     }
 
     ProgramResult run(const std::vector<std::string>& arguments) const
@@ -108,307 +95,145 @@ protected:
         return zentra_test::RunProgram(argv, prefix_->environment(), work_->path());
     }
 
-    std::unique_ptr<zentra_test::Prefix> prefix_;
-    std::unique_ptr<zentra_test::HostDatabase> db_;
     std::unique_ptr<zentra_test::WorkFolder> work_;
 };
-
-std::string Describe(const ProgramResult& result)
-{
-    return "exit " + std::to_string(result.exitCode) + "\nstdout: " + result.out +
-           "\nstderr: " + result.err;
-}
-
-// ---- Removals that complete ----
 
 TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
 {
     const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    const DialPlanRows east = InsertDialPlan(db(), "Metro-East", 'B', 200);
+    const DialPlanRows east = InsertDialPlan(db(), "Metro East 100%", 'B', 200);
     deploy("Metro");
-    deploy("Metro-East");
     // A log of an earlier removal is emptied.
     WriteFile(zentraFile("Metro", "Metro_uninstall.txt"), "an earlier removal\n");
+    // A file where the other dial plan's folder belongs: no log can be made there.
+    WriteFile(dialPlanFile("Metro East 100%"), "dial plan\n");
+    WriteFile(host(std::string(kZentraFolder) + "Metro East 100%"), "not a folder\n");
 
-    const ProgramResult result = run({"Metro"});
+    ProgramResult result = run({"Metro"});
 
-    EXPECT_EQ(0, result.exitCode) << Describe(result);
+    EXPECT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(Box("Metro", kComplete), result.err);
     EXPECT_EQ(0, CountRowsOf(db(), metro));
     EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), east));
-
-    EXPECT_FALSE(FileExists(dialPlanFile("Metro")));
-    EXPECT_FALSE(FileExists(zentraFile("Metro", "uninstall.exe")));
-    EXPECT_FALSE(FileExists(zentraFile("Metro", "ReadMe.txt")));
+    for (const std::string& file : deployedFiles("Metro"))
+        EXPECT_FALSE(FileExists(file)) << file;
     EXPECT_EQ("installed\n", ReadFile(zentraFile("Metro", "Metro_install.txt")));
-    EXPECT_TRUE(deployed("Metro-East"));
-
-    EXPECT_EQ("\n\nUnInstallDialPlan\n"
-              "select pkid from DialPlan where name='Metro'\n\n"
-              "select * from NumPlan where fkDialPlan='AAAAAAAA-0001-0000-0000-000000000001'\n\n"
-              "Select * from RouteList T1, DigitDiscardInstruction T2 where T2.fkDialPlan= "
-              "'AAAAAAAA-0001-0000-0000-000000000001' and T1.fkDigitDiscardInstruction = T2.pkid\n\n"
-              "select * from RouteFilter where fkDialPlan='AAAAAAAA-0001-0000-0000-000000000001'\n\n"
-              "delete from DigitDiscardInstructionMember where (fkDigitDiscardInstruction in "
-              "(select pkid from DigitDiscardInstruction where fkDialPlan = "
-              "'AAAAAAAA-0001-0000-0000-000000000001'))\n\n"
-              "delete from DigitDiscardInstruction where fkDialPlan='AAAAAAAA-0001-0000-0000-000000000001'\n\n"
-              "delete from DialPlan where Name='Metro'\n\n"
-              "Deleted the existing entries for the Dial Plan = Metro\n"
-              "Deleted the Dial Plan file from = C:\\Program Files\\Norvane\\DialPlan\\Metro\n"
-              "Deleted the ReadMe file for the Dial Plan from the path "
-              "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Metro\\ReadMe.txt \n",
+    EXPECT_TRUE(FileExists(dialPlanFile("Metro East 100%")));
+    EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"),
               logOf("Metro"));
-}
 
-TEST_P(UninstallProgram, ArgumentsJoinedByBlanksNameTheDialPlan)
-{
-    const DialPlanRows plan = InsertDialPlan(db(), "Metro East 100%", 'A', 100);
-    deploy("Metro East 100%");
+    // A second run: no DialPlan row has the name any more, which is no error, but
+    // the dial-plan file is gone and the removal stops there; a read-me put back
+    // meanwhile stays.
+    WriteFile(zentraFile("Metro", "ReadMe.txt"), "read me\n");
+    result = run({"Metro"});
+    EXPECT_EQ(255, result.exitCode) << result.err;
+    EXPECT_EQ(Box("Metro", "Failed to delete the file C:\\Program Files\\Norvane\\DialPlan\\Metro "
+                           "\nRequires manual deletion"),
+              result.err);
+    EXPECT_TRUE(FileExists(zentraFile("Metro", "ReadMe.txt")));
+    EXPECT_EQ(RemovalLog("Metro", "", 1) + "The dial plan does not exist in the OV" +
+                  RowsDeleted("Metro") + "Failed to delete the DialPlan file from the destination "
+                  "C:\\Program Files\\Norvane\\DialPlan\\MetroGetLastError = 2\n",
+              logOf("Metro"));
+    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), east));
 
-    const ProgramResult result = run({"Metro", "East", "100%"});
-
-    EXPECT_EQ(0, result.exitCode) << Describe(result);
-    EXPECT_EQ(0, CountRowsOf(db(), plan));
+    // The arguments joined by blanks name the dial plan; the log falls back to
+    // the current folder.
+    result = run({"Metro", "East", "100%"});
+    EXPECT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ(0, CountRowsOf(db(), east));
     EXPECT_FALSE(FileExists(dialPlanFile("Metro East 100%")));
-    const std::string log = logOf("Metro East 100%");
-    EXPECT_NE(std::string::npos,
-              log.find("Deleted the existing entries for the Dial Plan = Metro East 100%\n"))
-        << log;
+    EXPECT_EQ("not a folder\n", ReadFile(host(std::string(kZentraFolder) + "Metro East 100%")));
+    EXPECT_EQ(RowsDeleted("Metro East 100%") + FilesDeleted("Metro East 100%"),
+              ReadFile(work_->path() + "/Metro East 100%_install.txt"));
 }
 
-TEST_P(UninstallProgram, UnknownDialPlanStillLosesItsFiles)
+TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
 {
     InsertDialPlan(db(), "Metro", 'A', 100);
-    deploy("Suburb");
+    const std::string missing = GetParam() == Backend::SQLite
+                                    ? work_->path() + "/no such folder/orvilex.db"
+                                    : "zentra_no_such_database";
+    const std::string noConnection =
+        "UnInstallation Failed.Failed to connect to Database. Check the regitry entry "
+        "DBConnection0";
+    const struct {
+        const char* what;
+        std::string dataSource;
+        int exitCode;
+        std::string box, log;
+    } cases[] = {
+        {"not the publisher: only the files go",
+         "SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + db().database(), 0, kComplete,
+         FilesDeleted("Metro")},
+        {"no connection", "SERVER=" + zentra_test::HostName() + ";DATABASE=" + missing, 255,
+         noConnection, noConnection},
+    };
     const std::string before = db().snapshot();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        prefix_->registerDataSource(c.dataSource);
+        deploy("Metro");
 
-    const ProgramResult result = run({"Suburb"});
+        const ProgramResult result = run({"Metro"});
 
-    EXPECT_EQ(0, result.exitCode) << Describe(result);
-    EXPECT_EQ(Box("Suburb", kComplete), result.err);
-    EXPECT_EQ(before, db().snapshot());
-    EXPECT_FALSE(FileExists(dialPlanFile("Suburb")));
-    EXPECT_FALSE(FileExists(zentraFile("Suburb", "ReadMe.txt")));
-    EXPECT_EQ("\n\nUnInstallDialPlan\n"
-              "select pkid from DialPlan where name='Suburb'\n\n"
-              "The dial plan does not exist in the OV"
-              "Deleted the existing entries for the Dial Plan = Suburb\n"
-              "Deleted the Dial Plan file from = C:\\Program Files\\Norvane\\DialPlan\\Suburb\n"
-              "Deleted the ReadMe file for the Dial Plan from the path "
-              "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Suburb\\ReadMe.txt \n",
-              logOf("Suburb"));
+        EXPECT_EQ(c.exitCode, result.exitCode) << result.err;
+        EXPECT_EQ(Box("Metro", c.box), result.err);
+        EXPECT_EQ(c.log, logOf("Metro"));
+        EXPECT_EQ(before, db().snapshot());
+        for (const std::string& file : deployedFiles("Metro"))
+            EXPECT_EQ(c.exitCode != 0, FileExists(file)) << file;
+    }
 }
 
-TEST_P(UninstallProgram, NotThePublisherOnlyDeletesTheFiles)
+TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
 {
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    prefix_->registerDataSource("SERVER=not-" + zentra_test::HostName() +
-                                ";DATABASE=" + db().database());
-    deploy("Metro");
-    const std::string before = db().snapshot();
-
-    const ProgramResult result = run({"Metro"});
-
-    EXPECT_EQ(0, result.exitCode) << Describe(result);
-    EXPECT_EQ(Box("Metro", kComplete), result.err);
-    EXPECT_EQ(before, db().snapshot());
-    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), metro));
-    EXPECT_FALSE(FileExists(dialPlanFile("Metro")));
-    EXPECT_FALSE(FileExists(zentraFile("Metro", "uninstall.exe")));
-    EXPECT_FALSE(FileExists(zentraFile("Metro", "ReadMe.txt")));
-    EXPECT_EQ("Deleted the Dial Plan file from = C:\\Program Files\\Norvane\\DialPlan\\Metro\n"
-              "Deleted the ReadMe file for the Dial Plan from the path "
-              "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Metro\\ReadMe.txt \n",
-              logOf("Metro"));
-}
-
-TEST_P(UninstallProgram, LogFallsBackToTheCurrentFolder)
-{
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    WriteFile(dialPlanFile("Metro"), "dial plan\n");
-    // A file where the dial plan's folder belongs: no log can be made there.
-    WriteFile(host(std::string(kZentraFolder) + "Metro"), "not a folder\n");
-
-    const ProgramResult result = run({"Metro"});
-
-    EXPECT_EQ(0, result.exitCode) << Describe(result);
-    EXPECT_EQ(0, CountRowsOf(db(), metro));
-    EXPECT_FALSE(FileExists(dialPlanFile("Metro")));
-    EXPECT_EQ("not a folder\n", ReadFile(host(std::string(kZentraFolder) + "Metro")));
-    EXPECT_EQ("Deleted the existing entries for the Dial Plan = Metro\n"
-              "Deleted the Dial Plan file from = C:\\Program Files\\Norvane\\DialPlan\\Metro\n"
-              "Deleted the ReadMe file for the Dial Plan from the path "
-              "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Metro\\ReadMe.txt \n",
-              ReadFile(work_->path() + "/Metro_install.txt"));
-}
-
-// ---- Refusals: nothing is deleted ----
-
-struct Refusal {
-    const char* reference;
-    const char* text;
-};
-
-TEST_P(UninstallProgram, ReferencesRefuseTheRemoval)
-{
-    const Refusal refusals[] = {
-        {"pattern",
-         "UnInstallation Failed.\nPlease remove the patterns\nassociated with this\nDial Plan and "
-         "then UnInstall"},
-        {"route list",
-         "UnInstallation Failed.\nPlease remove the route lists\nassociated with this\nDial Plan "
-         "and then UnInstall"},
-        {"route filter",
-         "UnInstallation Failed.\nPlease remove the route filters\nassociated with this\nDial "
-         "Plan and then UnInstall"},
+    const struct {
+        const char* what;
+        bool pattern, routeList, routeFilter;
+        size_t statementsRun;
+        std::string text;
+    } cases[] = {
+        {"pattern", true, false, false, 2, Refusal("patterns")},
+        {"route list", false, true, false, 3, Refusal("route lists")},
+        {"route filter", false, false, true, 4, Refusal("route filters")},
+        {"all three: the pattern decides", true, true, true, 2, Refusal("patterns")},
     };
     const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
     deploy("Metro");
-    for (const Refusal& refusal : refusals) {
-        SCOPED_TRACE(refusal.reference);
-        db().exec("delete from NumPlan");
-        db().exec("delete from RouteList");
-        db().exec("delete from RouteFilter");
-        const std::string reference = refusal.reference;
-        if (reference == "pattern")
-            removal_test::InsertPattern(db(), Guid('F', 1, 1), metro.pkid, metro.instructionPkids[0]);
-        else if (reference == "route list")
-            removal_test::InsertRouteList(db(), Guid('F', 3, 1), metro.instructionPkids[3]);
-        else
-            removal_test::InsertRouteFilter(db(), Guid('F', 2, 1), metro.pkid);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetReferences(db(), metro, c.pattern, c.routeList, c.routeFilter);
         const std::string before = db().snapshot();
 
         const ProgramResult result = run({"Metro"});
 
-        EXPECT_EQ(255, result.exitCode) << Describe(result);
-        EXPECT_EQ(Box("Metro", refusal.text), result.err);
+        EXPECT_EQ(255, result.exitCode) << result.err;
+        EXPECT_EQ(Box("Metro", c.text), result.err);
         EXPECT_EQ(before, db().snapshot());
         EXPECT_TRUE(deployed("Metro"));
-        const std::string log = logOf("Metro");
-        EXPECT_EQ(0u, log.find("\n\nUnInstallDialPlan\n")) << log;
-        EXPECT_TRUE(EndsWith(log, refusal.text)) << log;
-        EXPECT_EQ(std::string::npos, log.find("delete")) << log;
+        EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun) + c.text, logOf("Metro"));
     }
-}
 
-TEST_P(UninstallProgram, PatternRefusalComesFirst)
-{
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    removal_test::InsertRouteFilter(db(), Guid('F', 2, 1), metro.pkid);
-    removal_test::InsertRouteList(db(), Guid('F', 3, 1), metro.instructionPkids[3]);
-    removal_test::InsertPattern(db(), Guid('F', 1, 1), metro.pkid, metro.instructionPkids[0]);
-    deploy("Metro");
+    // A database error in the middle of the deletes: the library's lines, then
+    // the database's message, which also is the box's text.
+    SetReferences(db(), metro, false, false, false);
+    BlockTagDeletes(db(), "blocked by the test");
     const std::string before = db().snapshot();
-
     const ProgramResult result = run({"Metro"});
-
-    EXPECT_EQ(255, result.exitCode) << Describe(result);
-    EXPECT_EQ(Box("Metro",
-                  "UnInstallation Failed.\nPlease remove the patterns\nassociated with this\nDial "
-                  "Plan and then UnInstall"),
-              result.err);
+    EXPECT_EQ(255, result.exitCode) << result.err;
     EXPECT_EQ(before, db().snapshot());
     EXPECT_TRUE(deployed("Metro"));
-}
-
-TEST_P(UninstallProgram, SecondRunFindsTheDialPlanFileGone)
-{
-    InsertDialPlan(db(), "Metro", 'A', 100);
-    deploy("Metro");
-    ASSERT_EQ(0, run({"Metro"}).exitCode);
-    // A read-me put back meanwhile stays, as the removal stops at the dial-plan file.
-    WriteFile(zentraFile("Metro", "ReadMe.txt"), "read me\n");
-
-    const ProgramResult result = run({"Metro"});
-
-    EXPECT_EQ(255, result.exitCode) << Describe(result);
-    EXPECT_EQ(Box("Metro",
-                  "Failed to delete the file C:\\Program Files\\Norvane\\DialPlan\\Metro "
-                  "\nRequires manual deletion"),
-              result.err);
-    EXPECT_TRUE(FileExists(zentraFile("Metro", "ReadMe.txt")));
-    EXPECT_EQ("\n\nUnInstallDialPlan\n"
-              "select pkid from DialPlan where name='Metro'\n\n"
-              "The dial plan does not exist in the OV"
-              "Deleted the existing entries for the Dial Plan = Metro\n"
-              "Failed to delete the DialPlan file from the destination "
-              "C:\\Program Files\\Norvane\\DialPlan\\Metro"
-              "GetLastError = 2\n",
-              logOf("Metro"));
-}
-
-TEST_P(UninstallProgram, DatabaseErrorKeepsRowsAndFiles)
-{
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    if (GetParam() == Backend::SQLite) {
-        db().exec("CREATE TRIGGER block_tag_delete BEFORE DELETE ON DialPlanTag "
-                  "BEGIN SELECT RAISE(ABORT, 'blocked by the test'); END");
-    } else {
-        db().exec("CREATE FUNCTION block_tag_delete() RETURNS trigger LANGUAGE plpgsql AS "
-                  "$$ BEGIN RAISE EXCEPTION 'blocked by the test'; END $$");
-        db().exec("CREATE TRIGGER block_tag_delete BEFORE DELETE ON DialPlanTag "
-                  "FOR EACH STATEMENT EXECUTE FUNCTION block_tag_delete()");
-    }
-    deploy("Metro");
-    const std::string before = db().snapshot();
-
-    const ProgramResult result = run({"Metro"});
-
-    EXPECT_EQ(255, result.exitCode) << Describe(result);
-    EXPECT_EQ(0u, result.err.find("[MessageBox] Metro\n")) << result.err;
-    EXPECT_NE(std::string::npos, result.err.find("blocked by the test")) << result.err;
-    EXPECT_EQ(before, db().snapshot());
-    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), metro));
-    EXPECT_TRUE(deployed("Metro"));
-
-    // The library's lines, then the database's message, which also is the box's text.
     const std::string log = logOf("Metro");
-    const std::string lastDelete = "delete from DigitDiscardInstruction where "
-                                   "fkDialPlan='AAAAAAAA-0001-0000-0000-000000000001'\n\n";
-    const std::string::size_type end = log.find(lastDelete);
-    ASSERT_NE(std::string::npos, end) << log;
-    const std::string message = log.substr(end + lastDelete.size());
+    const std::string statements = RemovalLog("Metro", metro.pkid, 6);
+    ASSERT_EQ(statements, log.substr(0, statements.size()));
+    const std::string message = log.substr(statements.size());
     EXPECT_NE(std::string::npos, message.find("blocked by the test")) << log;
     EXPECT_EQ(Box("Metro", message), result.err);
-    EXPECT_EQ(std::string::npos, log.find("Deleted")) << log;
 }
 
-TEST_P(UninstallProgram, ConnectionFailureIsReported)
-{
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    const std::string missing = GetParam() == Backend::SQLite
-                                    ? work_->path() + "/no such folder/orvilex.db"
-                                    : "zentra_no_such_database";
-    prefix_->registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" + missing);
-    deploy("Metro");
-
-    const ProgramResult result = run({"Metro"});
-
-    const std::string text =
-        "UnInstallation Failed.Failed to connect to Database. Check the regitry entry "
-        "DBConnection0";
-    EXPECT_EQ(255, result.exitCode) << Describe(result);
-    EXPECT_EQ(Box("Metro", text), result.err);
-    EXPECT_EQ(text, logOf("Metro"));
-    EXPECT_TRUE(deployed("Metro"));
-    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), metro));
-}
-
-TEST_P(UninstallProgram, MissingCommandLine)
-{
-    deploy("Metro");
-    const std::set<std::string> before = FilesBelow(prefix_->path());
-
-    const ProgramResult result = run({});
-
-    EXPECT_EQ(255, result.exitCode) << Describe(result);
-    EXPECT_EQ(Box("", "UnInstall Failed. Command Line parameter missing."), result.err);
-    EXPECT_EQ(before, FilesBelow(prefix_->path()));
-    EXPECT_TRUE(FilesBelow(work_->path()).empty());
-}
-
-TEST_P(UninstallProgram, NamesThatLeaveTheDialPlanFoldersDeleteNothing)
+TEST_P(UninstallProgram, MissingOrHostileNamesDeleteNothing)
 {
     InsertDialPlan(db(), "Metro", 'A', 100);
     deploy("Metro");
@@ -424,15 +249,21 @@ TEST_P(UninstallProgram, NamesThatLeaveTheDialPlanFoldersDeleteNothing)
     const std::string before = db().snapshot();
     const std::set<std::string> files = FilesBelow(prefix_->path());
 
-    const std::string tooLong(kMaxDialPlanNameLength + 1, 'L');
-    for (const std::string& name : {std::string("..\\..\\x"), std::string("../y"), std::string(".."),
-                                    std::string("Metro\\..\\..\\..\\x"), std::string("a:b"), tooLong}) {
-        SCOPED_TRACE(name);
-        const ProgramResult result = run({name});
+    // No command line: a box with an empty title, and no log.
+    ProgramResult result = run({});
+    EXPECT_EQ(255, result.exitCode) << result.err;
+    EXPECT_EQ(Box("", "UnInstall Failed. Command Line parameter missing."), result.err);
 
-        EXPECT_EQ(255, result.exitCode) << Describe(result);
-        EXPECT_EQ(0u, result.err.find("[MessageBox] UnInstall Failed\n")) << result.err;
-        EXPECT_EQ(1, CountBoxes(result.err)) << result.err;
+    for (const std::string& name :
+         {std::string("..\\..\\x"), std::string("../y"), std::string(".."),
+          std::string("Metro\\..\\..\\..\\x"), std::string("a:b"),
+          std::string(kMaxDialPlanNameLength + 1, 'L')}) {
+        SCOPED_TRACE(name);
+        const std::string reason = CheckDialPlanName(name);
+        ASSERT_FALSE(reason.empty());
+        result = run({name});
+        EXPECT_EQ(255, result.exitCode) << result.err;
+        EXPECT_EQ(Box("UnInstall Failed", reason), result.err);
     }
     EXPECT_EQ(before, db().snapshot());
     EXPECT_EQ(files, FilesBelow(prefix_->path()));
