@@ -6,120 +6,81 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include "PlatformTestHelpers.h"
 #include "platform/Win32.h"
-#include "ScopedPrefix.h"
 
 using namespace zentra_test_local;
 
 namespace {
 
-DWORD Code(long code) { return static_cast<DWORD>(code); }
-
-mode_t ModeOf(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return 0;
-    return st.st_mode & 0777;
-}
-
 class FileFunctions : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteBytes(prefix / "drive_c/src/Foo", "dial plan");
-        std::filesystem::create_directories(prefix / "drive_c/dst");
-        SetLastError(0);
+        WriteFile(prefix / "drive_c/src/Foo", "dial plan");
+        WriteFile(prefix / "drive_c/dst/Existing", "older and longer text");
+        std::filesystem::create_directories(prefix / "drive_c/dst/Folder");
     }
     ScopedPrefix prefix;
 };
 
+struct Failure { BOOL (*call)(); long code; };
+
 }  // namespace
 
-TEST_F(FileFunctions, CopyCreatesTheTargetWithContentAndPermissions) {
+TEST_F(FileFunctions, FailuresSetTheWindowsCodeAndChangeNothing) {
+    const Failure failures[] = {
+        {[] { return CopyFileA("C:\\src\\Missing", "C:\\dst\\Foo", FALSE); }, ERROR_FILE_NOT_FOUND},
+        {[] { return CopyFileA("C:\\nofolder\\Foo", "C:\\dst\\Foo", FALSE); }, ERROR_PATH_NOT_FOUND},
+        {[] { return CopyFileA("C:\\src\\Foo", "C:\\nofolder\\Foo", FALSE); }, ERROR_PATH_NOT_FOUND},
+        {[] { return CopyFileA("C:\\src", "C:\\dst\\Foo", FALSE); }, ERROR_ACCESS_DENIED},
+        {[] { return CopyFileA("C:\\src\\Foo", "C:\\dst\\Folder", FALSE); }, ERROR_ACCESS_DENIED},
+        {[] { return CopyFileA(nullptr, "C:\\dst\\Foo", FALSE); }, ERROR_INVALID_PARAMETER},
+        {[] { return CopyFileA("C:\\src\\Foo", "C:\\src\\Foo", FALSE); }, ERROR_SHARING_VIOLATION},
+        {[] { return CopyFileA("C:\\src\\Foo", "C:\\dst\\Existing", TRUE); }, ERROR_FILE_EXISTS},
+        {[] { return MoveFileA("C:\\src\\Missing", "C:\\dst\\Foo"); }, ERROR_FILE_NOT_FOUND},
+        {[] { return MoveFileA("C:\\nofolder\\Foo", "C:\\dst\\Foo"); }, ERROR_PATH_NOT_FOUND},
+        {[] { return MoveFileA("C:\\src\\Foo", "C:\\nofolder\\Foo"); }, ERROR_PATH_NOT_FOUND},
+        {[] { return MoveFileA("C:\\src\\Foo", "C:\\dst\\Existing"); }, ERROR_ALREADY_EXISTS},
+        {[] { return MoveFileExA("C:\\src\\Foo", "C:\\dst\\Existing", 0); }, ERROR_ALREADY_EXISTS},
+        {[] { return MoveFileExA("C:\\src\\Foo", "C:\\dst\\Folder", MOVEFILE_REPLACE_EXISTING); }, ERROR_ACCESS_DENIED},
+        {[] { return DeleteFileA("C:\\src\\Missing"); }, ERROR_FILE_NOT_FOUND},
+        {[] { return DeleteFileA("C:\\nofolder\\Foo"); }, ERROR_PATH_NOT_FOUND},
+        {[] { return DeleteFileA("C:\\src"); }, ERROR_ACCESS_DENIED},
+        {[] { return MakeSureDirectoryPathExists(nullptr); }, ERROR_INVALID_PARAMETER},
+    };
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(testing::Message() << "row " << &failure - failures);
+        SetLastError(0);
+        EXPECT_FALSE(failure.call());
+        EXPECT_EQ(static_cast<DWORD>(failure.code), GetLastError());
+    }
+    EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/src/Foo"));
+    EXPECT_EQ("older and longer text", ReadFile(prefix / "drive_c/dst/Existing"));
+    EXPECT_EQ(std::vector<std::string>({"Existing", "Folder"}), Entries(prefix / "drive_c/dst"));
+}
+
+TEST_F(FileFunctions, CopyMoveAndDelete) {
     ::chmod((prefix / "drive_c/src/Foo").c_str(), 0751);
-    ASSERT_TRUE(CopyFileA("C:\\src\\Foo", "C:\\dst\\Foo", FALSE));
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/dst/Foo"));
-    EXPECT_EQ(0751u, ModeOf(prefix / "drive_c/dst/Foo"));
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/src/Foo"));
-    EXPECT_EQ(std::vector<std::string>{"Foo"}, Entries(prefix / "drive_c/dst"));  // no temporary left
-}
+    ASSERT_TRUE(CopyFileA("C:\\src\\Foo", "C:\\dst\\New", TRUE));  // failIfExists, new target
+    EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/dst/New"));
+    struct stat st;
+    ASSERT_EQ(0, ::stat((prefix / "drive_c/dst/New").c_str(), &st));
+    EXPECT_EQ(0751u, st.st_mode & 0777);
+    ASSERT_TRUE(CopyFileA("C:\\src\\Foo", "C:\\dst\\Existing", FALSE));  // overwrites, shorter
+    EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/dst/Existing"));
+    EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/src/Foo"));
+    EXPECT_EQ(std::vector<std::string>({"Existing", "Folder", "New"}), Entries(prefix / "drive_c/dst"));
 
-TEST_F(FileFunctions, CopyOverwritesUnlessAskedNotTo) {
-    WriteBytes(prefix / "drive_c/dst/Foo", "old and longer content");
-    ASSERT_TRUE(CopyFileA("C:\\src\\Foo", "C:\\dst\\Foo", FALSE));
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/dst/Foo"));
-
-    WriteBytes(prefix / "drive_c/dst/Foo", "kept");
-    EXPECT_FALSE(CopyFileA("C:\\src\\Foo", "C:\\dst\\Foo", TRUE));
-    EXPECT_EQ(Code(ERROR_FILE_EXISTS), GetLastError());
-    EXPECT_EQ("kept", ReadBytes(prefix / "drive_c/dst/Foo"));
-    EXPECT_EQ(std::vector<std::string>{"Foo"}, Entries(prefix / "drive_c/dst"));
-}
-
-TEST_F(FileFunctions, CopyWithFailIfExistsWorksOnANewTarget) {
-    ASSERT_TRUE(CopyFileA("C:\\src\\Foo", "C:\\dst\\New", TRUE));
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/dst/New"));
-}
-
-TEST_F(FileFunctions, CopyErrorCodes) {
-    EXPECT_FALSE(CopyFileA("C:\\src\\Missing", "C:\\dst\\Foo", FALSE));
-    EXPECT_EQ(Code(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(CopyFileA("C:\\nofolder\\Foo", "C:\\dst\\Foo", FALSE));
-    EXPECT_EQ(Code(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(CopyFileA("C:\\src\\Foo", "C:\\nofolder\\Foo", FALSE));
-    EXPECT_EQ(Code(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(CopyFileA("C:\\src", "C:\\dst\\Foo", FALSE));
-    EXPECT_EQ(Code(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_FALSE(CopyFileA("C:\\src\\Foo", "C:\\dst", FALSE));
-    EXPECT_EQ(Code(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_FALSE(CopyFileA(nullptr, "C:\\dst\\Foo", FALSE));
-    EXPECT_EQ(Code(ERROR_INVALID_PARAMETER), GetLastError());
-    EXPECT_TRUE(Entries(prefix / "drive_c/dst").empty());
-}
-
-TEST_F(FileFunctions, CopyOntoItselfFailsAndKeepsTheFile) {
-    EXPECT_FALSE(CopyFileA("C:\\src\\Foo", "C:\\src\\Foo", FALSE));
-    EXPECT_EQ(Code(ERROR_SHARING_VIOLATION), GetLastError());
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/src/Foo"));
-}
-
-TEST_F(FileFunctions, MoveAcrossFolders) {
     ASSERT_TRUE(MoveFileA("C:\\src\\Foo", "C:\\dst\\Bar"));
-    EXPECT_FALSE(Exists(prefix / "drive_c/src/Foo"));
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/dst/Bar"));
-}
+    EXPECT_FALSE(FileExists(prefix / "drive_c/src/Foo"));
+    EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/dst/Bar"));
 
-TEST_F(FileFunctions, MoveRefusesAnExistingTarget) {
-    WriteBytes(prefix / "drive_c/dst/Foo", "other");
-    EXPECT_FALSE(MoveFileA("C:\\src\\Foo", "C:\\dst\\Foo"));
-    EXPECT_EQ(Code(ERROR_ALREADY_EXISTS), GetLastError());
-    EXPECT_EQ("other", ReadBytes(prefix / "drive_c/dst/Foo"));
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/src/Foo"));
+    WriteFile(prefix / "drive_c/dst/New", "new");
+    ASSERT_TRUE(MoveFileExA("C:\\dst\\New", "C:\\dst\\Bar", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ("new", ReadFile(prefix / "drive_c/dst/Bar"));
 
-    EXPECT_FALSE(MoveFileExA("C:\\src\\Foo", "C:\\dst\\Foo", 0));
-    EXPECT_EQ(Code(ERROR_ALREADY_EXISTS), GetLastError());
-}
-
-TEST_F(FileFunctions, MoveExReplacesWhenAsked) {
-    WriteBytes(prefix / "drive_c/dst/Foo", "other");
-    ASSERT_TRUE(MoveFileExA("C:\\src\\Foo", "C:\\dst\\Foo", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/dst/Foo"));
-    EXPECT_FALSE(Exists(prefix / "drive_c/src/Foo"));
-}
-
-TEST_F(FileFunctions, MoveExDoesNotReplaceAFolder) {
-    std::filesystem::create_directories(prefix / "drive_c/dst/Foo");
-    EXPECT_FALSE(MoveFileExA("C:\\src\\Foo", "C:\\dst\\Foo", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(Code(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/src/Foo"));
-}
-
-TEST_F(FileFunctions, MoveErrorCodes) {
-    EXPECT_FALSE(MoveFileA("C:\\src\\Missing", "C:\\dst\\Foo"));
-    EXPECT_EQ(Code(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(MoveFileA("C:\\nofolder\\Foo", "C:\\dst\\Foo"));
-    EXPECT_EQ(Code(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(MoveFileA("C:\\src\\Foo", "C:\\nofolder\\Foo"));
-    EXPECT_EQ(Code(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/src/Foo"));
+    ASSERT_TRUE(DeleteFileA("C:\\dst\\Bar"));
+    EXPECT_EQ(std::vector<std::string>({"Existing", "Folder"}), Entries(prefix / "drive_c/dst"));
 }
 
 // /dev/shm is a separate file system on most Linux hosts; elsewhere the case is skipped.
@@ -128,61 +89,42 @@ TEST_F(FileFunctions, MoveAcrossFileSystemsCopiesAndDeletes) {
     if (::stat("/dev/shm", &shm) != 0 || ::stat(prefix.Path().c_str(), &here) != 0 ||
         shm.st_dev == here.st_dev || ::access("/dev/shm", W_OK) != 0)
         GTEST_SKIP() << "no second writable file system";
-    const std::string away = MakeTempFolderIn("/dev/shm");
+    std::string away = "/dev/shm/zentra-test-XXXXXX";
+    ASSERT_NE(nullptr, ::mkdtemp(away.data()));
     const std::string source = prefix / "drive_c/src/Foo";
 
     EXPECT_FALSE(MoveFileExA(source.c_str(), (away + "/Foo").c_str(), 0));
-    EXPECT_EQ(Code(ERROR_NOT_SAME_DEVICE), GetLastError());
-    EXPECT_TRUE(Exists(source));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SAME_DEVICE), GetLastError());
+    EXPECT_TRUE(FileExists(source));
 
     EXPECT_TRUE(MoveFileA(source.c_str(), (away + "/Foo").c_str()));
-    EXPECT_FALSE(Exists(source));
-    EXPECT_EQ("dial plan", ReadBytes(away + "/Foo"));
+    EXPECT_FALSE(FileExists(source));
+    EXPECT_EQ("dial plan", ReadFile(away + "/Foo"));
     EXPECT_EQ(std::vector<std::string>{"Foo"}, Entries(away));
     std::filesystem::remove_all(away);
-}
-
-TEST_F(FileFunctions, DeleteRemovesAFile) {
-    ASSERT_TRUE(DeleteFileA("C:\\src\\Foo"));
-    EXPECT_FALSE(Exists(prefix / "drive_c/src/Foo"));
-}
-
-TEST_F(FileFunctions, DeleteErrorCodes) {
-    EXPECT_FALSE(DeleteFileA("C:\\src\\Missing"));
-    EXPECT_EQ(Code(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(DeleteFileA("C:\\nofolder\\Foo"));
-    EXPECT_EQ(Code(ERROR_PATH_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(DeleteFileA("C:\\src"));
-    EXPECT_EQ(Code(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_TRUE(Exists(prefix / "drive_c/src/Foo"));
 }
 
 TEST_F(FileFunctions, MakeSureDirectoryPathExistsStopsAtTheLastBackslash) {
     ASSERT_TRUE(MakeSureDirectoryPathExists("C:\\Program Files\\Norvane\\Foo\\Foo_uninstall.txt"));
     EXPECT_TRUE(std::filesystem::is_directory(prefix / "drive_c/Program Files/Norvane/Foo"));
-    EXPECT_FALSE(Exists(prefix / "drive_c/Program Files/Norvane/Foo/Foo_uninstall.txt"));
-
+    EXPECT_FALSE(FileExists(prefix / "drive_c/Program Files/Norvane/Foo/Foo_uninstall.txt"));
     ASSERT_TRUE(MakeSureDirectoryPathExists("C:\\a\\b\\"));
     EXPECT_TRUE(std::filesystem::is_directory(prefix / "drive_c/a/b"));
     EXPECT_TRUE(MakeSureDirectoryPathExists("C:\\a\\b\\"));  // already there
-}
 
-TEST_F(FileFunctions, MakeSureDirectoryPathExistsFailsOnAFileInTheWay) {
-    EXPECT_FALSE(MakeSureDirectoryPathExists("C:\\src\\Foo\\sub\\x.txt"));
+    SetLastError(0);
+    EXPECT_FALSE(MakeSureDirectoryPathExists("C:\\src\\Foo\\sub\\x.txt"));  // a file in the way
     EXPECT_NE(0u, GetLastError());
-    EXPECT_EQ("dial plan", ReadBytes(prefix / "drive_c/src/Foo"));
-    EXPECT_FALSE(MakeSureDirectoryPathExists(nullptr));
-    EXPECT_EQ(Code(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/src/Foo"));
 }
 
 TEST(LastError, IsKeptPerThread) {
     SetLastError(ERROR_FILE_EXISTS);
     DWORD seenByOther = 1234;
-    std::thread other([&] {
+    std::thread([&] {
         seenByOther = GetLastError();
         SetLastError(ERROR_ACCESS_DENIED);
-    });
-    other.join();
+    }).join();
     EXPECT_EQ(0u, seenByOther);
-    EXPECT_EQ(Code(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
 }
