@@ -1,0 +1,82 @@
+#pragma once
+
+// What the dial-plan file tests share: building a file from its lines, the
+// product's folders, and a fixture with a real database of each backend, a
+// prefix that names it, a working folder and the message boxes shown.
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace csv_test {
+
+using zentra_test::Backend;
+
+using List = std::vector<std::string>;
+
+const std::string kZentra = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\";
+const std::string kDialPlan = "C:\\Program Files\\Norvane\\DialPlan\\";
+
+// The lines, each followed by the line end.
+inline std::string Lines(const List& lines, const std::string& end = "\r\n")
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + end;
+    return text;
+}
+
+inline List Concat(std::initializer_list<List> parts)
+{
+    List all;
+    for (const List& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+class DatabaseTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        ZENTRA_REQUIRE_BACKEND(GetParam());
+        prefix = std::make_unique<zentra_test::Prefix>(GetParam());
+        db = std::make_unique<zentra_test::HostDatabase>(GetParam());
+        prefix->registerDatabase(*db);
+        work = std::make_unique<zentra_test::WorkFolder>();
+        boxes = std::make_unique<zentra_test::MessageBoxCapture>();
+    }
+
+    // Instructions of another dial plan that use the given digit-analysis IDs.
+    void useIds(const std::vector<int>& ids)
+    {
+        for (int id : ids)
+            db->exec("insert into DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, "
+                     "clause) values ('{6C1F0E2A-0000-4000-8000-" + std::to_string(100000000000 + id) +
+                     "}', 'Other', '{6C1F0E2A-0000-4000-8000-0000000000FF}', " + std::to_string(id) +
+                     ", '')");
+    }
+
+    std::string logText(const std::string& name)
+    {
+        return zentra_test::ReadFile(prefix->hostPath(kZentra + name + "\\" + name + "_install.txt"));
+    }
+
+    // Destroyed in reverse order: the boxes and the folders before the database.
+    std::unique_ptr<zentra_test::Prefix> prefix;
+    std::unique_ptr<zentra_test::HostDatabase> db;
+    std::unique_ptr<zentra_test::WorkFolder> work;
+    std::unique_ptr<zentra_test::MessageBoxCapture> boxes;
+};
+
+const auto kEveryBackend = ::testing::Values(Backend::SQLite, Backend::PostgreSQL);
+inline std::string BackendTestName(const ::testing::TestParamInfo<Backend>& info)
+{
+    return zentra_test::BackendName(info.param);
+}
+
+}  // namespace csv_test
