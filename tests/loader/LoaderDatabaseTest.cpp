@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <chrono>
 #include <cstdio>
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +15,8 @@
 namespace {
 
 using zentra_test::Backend;
+using Lines = std::vector<std::string>;
+using RowList = std::vector<std::vector<std::string>>;
 
 // A GUID of the file: kind tells the tables apart, n the rows.
 std::string FileGuid(unsigned kind, unsigned n)
@@ -28,56 +28,55 @@ std::string FileGuid(unsigned kind, unsigned n)
 
 std::string Bare(const std::string& braced) { return braced.substr(1, braced.size() - 2); }
 
-const char* const kPredefined[] = {"NoDigits", "PreDot", "PreAt", "Trailing-#", "PreDot Trailing-#",
-                                   "PreAt Trailing-#"};
-
-// A dial plan as fields of its file, and the file it makes.
+// A dial plan as fields of its file: tags, instructions (at least 6) and
+// members; member k joins instruction k % instructions with tag k % tags.
 struct DialPlanSample {
-    std::array<std::string, 3> dialPlan;
-    std::vector<std::array<std::string, 5>> tags, instructions;
-    std::vector<std::array<std::string, 3>> members;
+    using Row = std::vector<std::string>;
+    Row dialPlan{"{11111111-2222-3333-4444-555555555555}", "Example",
+                 "Example's plan, with commas, 100% and \"quotes\""};
+    std::vector<Row> tags, instructions, members;
 
-    // tags, instructions (at least 6) and members; members join instruction
-    // k % instructions with tag k % tags.
     DialPlanSample(unsigned tagCount, unsigned instructionCount, unsigned memberCount)
     {
-        dialPlan = {"{11111111-2222-3333-4444-555555555555}", "Example",
-                    "Example's plan, with commas, 100% and \"quotes\""};
         for (unsigned k = 0; k < tagCount; ++k)
             tags.push_back({FileGuid(0xA, k), "TAG-" + std::to_string(k), dialPlan[0], k % 2 ? "t" : "f",
                             k == 0 ? "12" : std::to_string(k % 10)});
         for (unsigned k = 0; k < instructionCount; ++k)
-            instructions.push_back({FileGuid(0xB, k), k < 6 ? kPredefined[k] : "DDI " + std::to_string(k),
-                                    dialPlan[0], std::to_string(k + 1),
+            instructions.push_back({FileGuid(0xB, k), "DDI " + std::to_string(k), dialPlan[0], std::to_string(k + 1),
                                     k == 6 ? "INTERNATIONAL-ACCESS COUNTRY-CODE, NATIONAL-NUMBER 'x' 50%"
                                            : k < 1 ? "" : "PRE-DOT"});
         for (unsigned k = 0; k < memberCount; ++k)
             members.push_back({FileGuid(0xC, k), instructions[k % instructionCount][0], tags[k % tagCount][0]});
     }
 
-    std::vector<std::string> lines() const
+    Lines lines() const
     {
-        std::vector<std::string> out = {"Table:DialPlan,,", "pkid,name,description",
-                                        "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
-                                        dialPlan[0] + "," + dialPlan[1] + "," + dialPlan[2], "",
-                                        "Table:DialPlanTag,,,,",
-                                        "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
-                                        "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)"};
-        for (const auto& t : tags)
-            out.push_back(t[0] + "," + t[1] + "," + t[2] + "," + t[3] + "," + t[4]);
-        out.insert(out.end(), {"", "Table:DigitDiscardInstruction,,,,", "pkid,name,fkDialPlan,digitAnalysisID,clause",
-                               "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText"});
-        for (const auto& i : instructions)
-            out.push_back(i[0] + "," + i[1] + "," + i[2] + "," + i[3] + "," + i[4]);
-        out.insert(out.end(), {"", "Table:DigitDiscardInstructionMember,,", "pkid,fkDigitDiscardInstruction,fkDialPlanTag",
-                               "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"});
-        for (const auto& m : members)
-            out.push_back(m[0] + "," + m[1] + "," + m[2]);
+        Lines out;
+        const auto section = [&out](std::initializer_list<const char*> head, const std::vector<Row>& rows) {
+            out.insert(out.end(), head.begin(), head.end());
+            for (const Row& row : rows) {
+                out.push_back(row[0]);
+                for (std::size_t k = 1; k < row.size(); ++k)
+                    out.back() += "," + row[k];
+            }
+            out.push_back("");
+        };
+        section({"Table:DialPlan,,", "pkid,name,description", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)"}, {dialPlan});
+        section({"Table:DialPlanTag,,,,", "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
+                 "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)"},
+                tags);
+        section({"Table:DigitDiscardInstruction,,,,", "pkid,name,fkDialPlan,digitAnalysisID,clause",
+                 "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText"},
+                instructions);
+        section({"Table:DigitDiscardInstructionMember,,", "pkid,fkDigitDiscardInstruction,fkDialPlanTag",
+                 "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"},
+                members);
+        out.pop_back();
         return out;
     }
 };
 
-std::string Join(const std::vector<std::string>& lines, const char* end)
+std::string Join(const Lines& lines, const char* end = "\r\n")
 {
     std::string text;
     for (const std::string& line : lines)
@@ -85,22 +84,19 @@ std::string Join(const std::vector<std::string>& lines, const char* end)
     return text;
 }
 
-// The line (from 1) that begins with start.
-long Find(const std::vector<std::string>& lines, const std::string& start)
+// Sets field `field` (from 0) of line `number` (from 1); the last field runs
+// to the end of the line.
+void SetField(Lines& lines, long number, std::size_t field, const std::string& value)
 {
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].compare(0, start.size(), start) == 0)
-            return static_cast<long>(i) + 1;
-    throw std::logic_error("no line begins with " + start);
+    std::string& line = lines.at(static_cast<std::size_t>(number - 1));
+    std::size_t begin = 0;
+    for (std::size_t f = 0; f < field; ++f)
+        begin = line.find(',', begin) + 1;
+    const std::size_t end = line.find(',', begin);
+    line.replace(begin, end == std::string::npos ? std::string::npos : end - begin, value);
 }
 
-// The rows the database should hold after loading the sample, in the form the
-// database returns them, ordered by pkid.
-std::vector<std::vector<std::string>> Sorted(std::vector<std::vector<std::string>> rows)
-{
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
+std::string LastError() { return CInstallCSVFileLastError(); }
 
 class Loader : public ::testing::TestWithParam<Backend> {
 protected:
@@ -112,33 +108,42 @@ protected:
         work = std::make_unique<zentra_test::WorkFolder>();
     }
 
-    int load(const std::string& text, const std::string& name = "plan.csv")
+    // Loads the file at path (a Windows path in the prefix, or one in the
+    // working folder), written with text first.
+    int load(const std::string& text, const std::string& path = "plan.csv", const char* user = "")
     {
-        zentra_test::WriteFile(work->path() + "/" + name, text);
-        return CInstallCSVFile(zentra_test::HostName().c_str(), database->database().c_str(), "", "", name.c_str());
+        zentra_test::WriteFile(path.find(':') != std::string::npos ? prefix->hostPath(path) : work->path() + "/" + path,
+                               text);
+        return CInstallCSVFile(zentra_test::HostName().c_str(), database->database().c_str(), user, "",
+                               path.c_str());
+    }
+
+    // The rows of the four dial-plan tables, as {table, column...}, sorted.
+    RowList rows()
+    {
+        RowList rows;
+        for (const char* select :
+             {"select 'DialPlan', pkid, name, description from DialPlan",
+              "select 'Tag', pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max from DialPlanTag",
+              "select 'Instruction', pkid, name, fkDialPlan, digitAnalysisID, clause from DigitDiscardInstruction",
+              "select 'Member', pkid, fkDigitDiscardInstruction, fkDialPlanTag from DigitDiscardInstructionMember"})
+            for (const auto& row : database->query(select))
+                rows.push_back(row);
+        std::sort(rows.begin(), rows.end());
+        return rows;
     }
 
     void expectLoaded(const DialPlanSample& sample)
     {
-        EXPECT_EQ(database->query("select pkid, name, description from DialPlan"),
-                  (std::vector<std::vector<std::string>>{
-                      {Bare(sample.dialPlan[0]), sample.dialPlan[1], sample.dialPlan[2]}}));
-        std::vector<std::vector<std::string>> tags, instructions, members;
+        RowList expected = {{"DialPlan", Bare(sample.dialPlan[0]), sample.dialPlan[1], sample.dialPlan[2]}};
         for (const auto& t : sample.tags)
-            tags.push_back({Bare(t[0]), t[1], Bare(t[2]), t[3], t[4].substr(0, 1)});
+            expected.push_back({"Tag", Bare(t[0]), t[1], Bare(t[2]), t[3], t[4].substr(0, 1)});
         for (const auto& i : sample.instructions)
-            instructions.push_back({Bare(i[0]), i[1], Bare(i[2]), i[3], i[4]});
+            expected.push_back({"Instruction", Bare(i[0]), i[1], Bare(i[2]), i[3], i[4]});
         for (const auto& m : sample.members)
-            members.push_back({Bare(m[0]), Bare(m[1]), Bare(m[2])});
-        EXPECT_EQ(database->query("select pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max "
-                                  "from DialPlanTag order by pkid"),
-                  Sorted(tags));
-        EXPECT_EQ(database->query("select pkid, name, fkDialPlan, digitAnalysisID, clause "
-                                  "from DigitDiscardInstruction order by pkid"),
-                  Sorted(instructions));
-        EXPECT_EQ(database->query("select pkid, fkDigitDiscardInstruction, fkDialPlanTag "
-                                  "from DigitDiscardInstructionMember order by pkid"),
-                  Sorted(members));
+            expected.push_back({"Member", Bare(m[0]), Bare(m[1]), Bare(m[2])});
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(rows(), expected);
         // Stored as an integer, not as text that looks like one.
         EXPECT_EQ(database->scalar("select max(digitAnalysisID) from DigitDiscardInstruction"),
                   std::to_string(sample.instructions.size()));
@@ -149,69 +154,140 @@ protected:
     std::unique_ptr<zentra_test::WorkFolder> work;
 };
 
-// 250 members: two full batches of rows and a part of one.
-TEST_P(Loader, LoadsExactlyTheRowsOfAFileWithCrLfLineEnds)
-{
-    const DialPlanSample sample(3, 8, 250);
-    ASSERT_EQ(load(Join(sample.lines(), "\r\n")), 0) << CInstallCSVFileLastError();
-    EXPECT_STREQ(CInstallCSVFileLastError(), "");
-    expectLoaded(sample);
-}
+INSTANTIATE_TEST_SUITE_P(Backends, Loader, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         [](const auto& test) { return zentra_test::BackendName(test.param); });
 
-TEST_P(Loader, LoadsABareLfFileWithoutAFinalLineEndAlike)
-{
-    const DialPlanSample sample(2, 7, 4);
-    std::string text = Join(sample.lines(), "\n");
-    text.pop_back();
-    ASSERT_EQ(load(text), 0) << CInstallCSVFileLastError();
-    expectLoaded(sample);
-}
+// Malformed files: kSample's lines spoilt, and the line that the message must
+// name with a piece of it. kSample's file has its DialPlan row at line 4, the
+// tags at 9 to 11, the instructions at 16 to 22 and the members at 27 to 32.
+struct Malformed { const char* name; long line; void (*spoil)(Lines&); const char* problem; };
 
-TEST_P(Loader, LoadsAFileNamedByAWindowsPathInThePrefix)
-{
-    const DialPlanSample sample(2, 6, 2);
-    zentra_test::WriteFile(prefix->hostPath("C:\\Program Files\\Norvane\\DialPlan\\plan.csv"),
-                           Join(sample.lines(), "\r\n"));
-    ASSERT_EQ(CInstallCSVFile(zentra_test::HostName().c_str(), database->database().c_str(), "", "",
-                              "C:\\Program Files\\Norvane\\DialPlan\\plan.csv"),
-              0)
-        << CInstallCSVFileLastError();
-    expectLoaded(sample);
-}
+const DialPlanSample kSample(3, 7, 6);
+const std::string kOtherPlan = "{11111111-2222-3333-4444-555555555556}";
 
-// A database failure in the second batch of members: all rows before it, of
-// every table, are gone again.
-TEST_P(Loader, APkidAlreadyInTheDatabaseRollsEverythingBack)
+const Malformed kMalformed[] = {
+    {"PkidWithoutBraces", 10, [](Lines& l) { SetField(l, 10, 0, Bare(FileGuid(0xA, 1))); },
+     "is not a GUID in curly braces"},
+    {"PkidNotAGuid", 18, [](Lines& l) { SetField(l, 18, 0, "{B0000000-0000-4000-8000-00000000000G}"); },
+     "is not a GUID in curly braces"},
+    {"FkNotAGuid", 30, [](Lines& l) { SetField(l, 30, 2, "{A0000000-0000-4000-8000-000000000001},"); },
+     "fkDialPlanTag"},
+    {"DigitAnalysisIdNotAnInteger", 18, [](Lines& l) { SetField(l, 18, 3, "3a"); }, "is not a decimal integer"},
+    {"DuplicatePkid", 30, [](Lines& l) { SetField(l, 30, 0, FileGuid(0xA, 1)); }, "is used again (first at line 10)"},
+    {"TagOfAnotherDialPlan", 10, [](Lines& l) { SetField(l, 10, 2, kOtherPlan); }, "fkDialPlan"},
+    {"InstructionOfAnotherDialPlan", 18, [](Lines& l) { SetField(l, 18, 2, kOtherPlan); }, "fkDialPlan"},
+    {"MemberOfNoInstruction", 30, [](Lines& l) { SetField(l, 30, 1, FileGuid(0xB, 99)); },
+     "is not the pkid of a DigitDiscardInstruction row"},
+    {"MemberOfATagThatIsAnInstruction", 30, [](Lines& l) { SetField(l, 30, 2, FileGuid(0xB, 2)); },
+     "is not the pkid of a DialPlanTag row"},
+    {"TagWithFourFields", 10, [](Lines& l) { l[9].erase(l[9].rfind(',')); }, "exactly 5 fields"},
+    {"TagWithSixFields", 10, [](Lines& l) { SetField(l, 10, 4, "1,2"); }, "exactly 5 fields"},
+    {"InstructionWithFourFields", 18, [](Lines& l) { l[17].erase(l[17].rfind(',')); }, "needs 5 fields"},
+    {"InstructionTypeRowInAClause", 18,
+     [](Lines& l) { SetField(l, 18, 4, "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText"); },
+     "only the type row"},
+    {"NulCharacter", 18, [](Lines& l) { SetField(l, 18, 4, std::string("PRE\0DOT", 7)); }, "NUL character"},
+    {"TypeRowWithWrongFieldCount", 8, [](Lines& l) { SetField(l, 8, 4, "VARCHAR(1),VARCHAR(9)"); },
+     "has 6 fields; it needs 5"},
+    {"DialPlanWithTwoRows", 5, [](Lines& l) { l.insert(l.begin() + 4, kOtherPlan + ",Second,"); }, "more than one row"},
+    {"DialPlanWithoutRow", 4, [](Lines& l) { l.erase(l.begin() + 3); }, "holds no row"},
+    {"SectionBeforeDialPlan", 1, [](Lines& l) { l.insert(l.begin(), {"Table:DigitDiscardInstructionMember,,", ""}); },
+     "must come first"},
+    {"NoEmptyLineBetweenSections", 12, [](Lines& l) { l.erase(l.begin() + 11); }, "an empty line must end a section"},
+    {"MissingSection", 22, [](Lines& l) { l.resize(22); }, "no DigitDiscardInstructionMember section"},
+    {"NoTypeRow", 24, [](Lines& l) { l.erase(l.begin() + 25); }, "has no type row"},
+    {"MarkerTwice", 34, [](Lines& l) { l.insert(l.end(), {"", "Table:DialPlanTag,,,,"}); }, "occurs again"},
+    {"TypeRowOutsideASection", 34,
+     [](Lines& l) { l.insert(l.end(), {"", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"}); },
+     "outside any section"},
+};
+
+TEST_P(Loader, RefusesMalformedFilesNamingTheLineAndLoadsValidOnesExactly)
 {
-    const DialPlanSample sample(3, 8, 250);
-    database->exec("insert into DigitDiscardInstructionMember (pkid, fkDigitDiscardInstruction, fkDialPlanTag) "
-                   "values ('" + Bare(sample.members[150][0]) + "', NULL, NULL)");
     const std::string before = database->snapshot();
-    const std::vector<std::string> lines = sample.lines();
-    EXPECT_EQ(load(Join(lines, "\r\n")), QUILLET_DATABASE_FAILED);
-    const std::string message = CInstallCSVFileLastError();
-    // The message names the lines of the batch that holds the row.
-    const std::string range = "plan.csv: lines " + std::to_string(Find(lines, sample.members[100][0])) + " to " +
-                              std::to_string(Find(lines, sample.members[199][0])) + ": ";
-    EXPECT_EQ(message.rfind(range, 0), 0u) << message;
+    for (const Malformed& malformed : kMalformed) {
+        SCOPED_TRACE(malformed.name);
+        Lines lines = kSample.lines();
+        malformed.spoil(lines);
+        EXPECT_EQ(load(Join(lines)), QUILLET_FILE_REFUSED);
+        const std::string lead = "plan.csv: line " + std::to_string(malformed.line) + ": ";
+        EXPECT_EQ(LastError().substr(0, lead.size()), lead);
+        EXPECT_NE(LastError().find(malformed.problem), std::string::npos) << LastError();
+    }
+    EXPECT_EQ(load("", "empty.csv"), QUILLET_FILE_REFUSED);
+    EXPECT_EQ(LastError(), "empty.csv: line 1: end of file: the file has no DialPlan section "
+                           "(no line holds \"Table:DialPlan,,\")");
+    // A liberal file: no line end at the end, markers with extra text, more
+    // lines between marker and type row, sections in another order, fields
+    // that hold commas, quotes and blanks, a tkOperator_Max of two characters.
+    const std::string plan = "11111111-2222-3333-4444-555555555555", tag = "A0000000-0000-4000-8000-000000000001",
+                      ddi = "B0000000-0000-4000-8000-000000000001", member = "C0000000-0000-4000-8000-000000000001";
+    std::string liberal =
+        "Table:DialPlan\nUNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)\n{" + plan + "},Plan,\"Quoted, not really\", 100%\n"
+        "\nsome text outside of any section\nTable:DigitDiscardInstructionMember,,,extra\n"
+        "pkid,fkDigitDiscardInstruction,fkDialPlanTag\nUNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER\n"
+        "{" + member + "},{" + ddi + "},{" + tag + "}\n"
+        "\nTable:DigitDiscardInstruction,,,,\npkid,name,fkDialPlan,digitAnalysisID,clause\na comment line\n"
+        "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText\n"
+        "{" + ddi + "},Eleven, digits,{" + plan + "},-12,A, B,,C\n"
+        "\nTable:DialPlanTag,,,,\nUNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)\n"
+        "{" + tag + "}, TAG ,{" + plan + "},t,12";
+    // Only the last field may hold commas: the instruction's name cannot.
+    EXPECT_EQ(load(liberal), QUILLET_FILE_REFUSED);
+    EXPECT_EQ(LastError().substr(0, 19), "plan.csv: line 15: ");
     EXPECT_EQ(database->snapshot(), before);
+    ASSERT_EQ(load(liberal.replace(liberal.find("Eleven, digits"), 14, "Eleven digits")), 0) << LastError();
+    EXPECT_EQ(rows(), (RowList{{"DialPlan", plan, "Plan", "\"Quoted, not really\", 100%"},
+                               {"Instruction", ddi, "Eleven digits", plan, "-12", "A, B,,C"},
+                               {"Member", member, ddi, tag},
+                               {"Tag", tag, " TAG ", plan, "t", "1"}}));
+
+    struct Valid { const char* what; DialPlanSample sample; const char* end; std::string path; };
+    const Valid valid[] = {
+        {"CR LF; 250 members: two full batches and a part", DialPlanSample(3, 8, 250), "\r\n", "plan.csv"},
+        {"bare LF and no final line end, by a Windows path", kSample, "\n",
+         "C:\\Program Files\\Norvane\\DialPlan\\plan.csv"},
+        {"the size the loader is measured with", DialPlanSample(2000, 2000, 20000), "\r\n", "large.csv"},
+    };
+    for (const Valid& v : valid) {
+        SCOPED_TRACE(v.what);
+        for (const char* table :
+             {"DigitDiscardInstructionMember", "DigitDiscardInstruction", "DialPlanTag", "DialPlan"})
+            database->exec(std::string("delete from ") + table);
+        std::string text = Join(v.sample.lines(), v.end);
+        if (std::string(v.end) == "\n")
+            text.pop_back();
+        ASSERT_EQ(load(text, v.path), 0) << LastError();
+        EXPECT_EQ(LastError(), "");
+        expectLoaded(v.sample);
+    }
 }
 
-TEST_P(Loader, ADialPlanNameAlreadyInstalledIsRefusedByTheDatabase)
+TEST_P(Loader, ADatabaseFailureLeavesNothingInserted)
 {
+    // Loads text: the load must fail with a message that begins with lead and
+    // leave the database as it was.
+    const auto fails = [this](const std::string& text, const std::string& lead) {
+        const std::string before = database->snapshot();
+        EXPECT_EQ(load(text), QUILLET_DATABASE_FAILED);
+        EXPECT_EQ(LastError().substr(0, lead.size()), lead) << LastError();
+        EXPECT_EQ(database->snapshot(), before);
+    };
+    // A pkid already in the database, in the second batch of members (lines
+    // 128 to 227): all rows before it, of every table, are gone again.
+    const DialPlanSample sample(3, 8, 250);
+    database->exec("insert into DigitDiscardInstructionMember (pkid) values ('" + Bare(sample.members[150][0]) + "')");
+    fails(Join(sample.lines()),
+          "plan.csv: lines 128 to 227: the database refused a row of DigitDiscardInstructionMember: ");
+    database->exec("delete from DigitDiscardInstructionMember");
+
+    // A dial plan name already installed: the dial plan's one row fails.
     database->exec("insert into DialPlan (pkid, name) values ('99999999-2222-3333-4444-555555555555', 'Example')");
-    const std::string before = database->snapshot();
-    EXPECT_EQ(load(Join(DialPlanSample(2, 6, 2).lines(), "\r\n")), QUILLET_DATABASE_FAILED);
-    EXPECT_EQ(std::string(CInstallCSVFileLastError()).rfind("plan.csv: line 4: ", 0), 0u)
-        << CInstallCSVFileLastError();
-    EXPECT_EQ(database->snapshot(), before);
-}
+    fails(Join(sample.lines()), "plan.csv: line 4: the database refused a row of DialPlan: ");
+    database->exec("delete from DialPlan");
 
-// A trigger that silently drops a row is a failure, not a success.
-TEST_P(Loader, ARowTheDatabaseSilentlyDropsFailsTheLoad)
-{
-    const DialPlanSample sample(2, 6, 3);
-    const std::string pkid = Bare(sample.members[1][0]);
+    // A row that a trigger silently drops is a failure, not a success.
+    const std::string pkid = Bare(kSample.members[1][0]);
     if (GetParam() == Backend::SQLite) {
         database->exec("create trigger DropMember before insert on DigitDiscardInstructionMember when NEW.pkid = '" +
                        pkid + "' begin select raise(ignore); end");
@@ -221,200 +297,19 @@ TEST_P(Loader, ARowTheDatabaseSilentlyDropsFailsTheLoad)
         database->exec("create trigger DropMember before insert on DigitDiscardInstructionMember for each row "
                        "when (NEW.pkid = '" + pkid + "') execute function drop_member()");
     }
-    const std::string before = database->snapshot();
-    EXPECT_EQ(load(Join(sample.lines(), "\r\n")), QUILLET_DATABASE_FAILED);
-    EXPECT_NE(std::string(CInstallCSVFileLastError()).find("did not insert every row into DigitDiscardInstructionMember (2 of 3)"),
-              std::string::npos)
-        << CInstallCSVFileLastError();
-    EXPECT_EQ(database->snapshot(), before);
+    fails(Join(kSample.lines()), "plan.csv: lines 27 to 32: the database did not insert every row into "
+                                 "DigitDiscardInstructionMember (5 of 6)");
 }
 
 TEST_P(Loader, UserAndPasswordReachTheDatabase)
 {
     if (GetParam() == Backend::SQLite)
         GTEST_SKIP() << "SQLite has no users";
-    const DialPlanSample sample(2, 6, 2);
-    zentra_test::WriteFile(work->path() + "/plan.csv", Join(sample.lines(), "\r\n"));
-    const std::string host = zentra_test::HostName();
-    EXPECT_EQ(CInstallCSVFile(host.c_str(), database->database().c_str(), "no_such_role", "x", "plan.csv"),
-              QUILLET_DATABASE_FAILED);
-    EXPECT_NE(std::string(CInstallCSVFileLastError()).find("no_such_role"), std::string::npos)
-        << CInstallCSVFileLastError();
+    EXPECT_EQ(load(Join(kSample.lines()), "plan.csv", "no_such_role"), QUILLET_DATABASE_FAILED);
+    EXPECT_NE(LastError().find("no_such_role"), std::string::npos) << LastError();
     EXPECT_EQ(database->count("DialPlan"), 0);
-    ASSERT_EQ(CInstallCSVFile(host.c_str(), database->database().c_str(), "postgres", "", "plan.csv"), 0)
-        << CInstallCSVFileLastError();
-    expectLoaded(sample);
-}
-
-// The size the loader is measured with: 2,000 tags, 2,000 instructions and
-// 20,000 members.
-TEST_P(Loader, LoadsALargeFile)
-{
-    const DialPlanSample sample(2000, 2000, 20000);
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(load(Join(sample.lines(), "\r\n")), 0) << CInstallCSVFileLastError();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    std::printf("loaded 24,001 rows into %s in %.2f s\n", zentra_test::BackendName(GetParam()).c_str(),
-                took.count());
-    EXPECT_EQ(database->count("DialPlanTag"), 2000);
-    EXPECT_EQ(database->count("DigitDiscardInstruction"), 2000);
-    EXPECT_EQ(database->count("DigitDiscardInstructionMember"), 20000);
-    EXPECT_EQ(database->scalar("select fkDialPlanTag from DigitDiscardInstructionMember where pkid = '" +
-                               Bare(sample.members[19999][0]) + "'"),
-              Bare(sample.tags[19999 % 2000][0]));
-}
-
-// A malformed file: how to spoil the sample's lines, returning the line (from
-// 1) that the message must name, and a piece of the expected message.
-struct Malformed {
-    const char* name;
-    std::function<long(std::vector<std::string>&)> spoil;
-    const char* problem;
-};
-
-// Replaces field `field` (from 0) of the line that begins with `start`.
-long SetField(std::vector<std::string>& lines, const std::string& start, std::size_t field, const std::string& value)
-{
-    const long number = Find(lines, start);
-    std::string& line = lines[static_cast<std::size_t>(number - 1)];
-    std::size_t begin = 0;
-    for (std::size_t f = 0; f < field; ++f)
-        begin = line.find(',', begin) + 1;
-    const std::size_t end = line.find(',', begin);
-    line.replace(begin, end == std::string::npos ? std::string::npos : end - begin, value);
-    return number;
-}
-
-const DialPlanSample kSample(3, 7, 6);
-const std::string kTag1 = FileGuid(0xA, 1), kDdi2 = FileGuid(0xB, 2), kMember3 = FileGuid(0xC, 3);
-
-const Malformed kMalformed[] = {
-    {"PkidWithoutBraces", [](auto& l) { return SetField(l, kTag1, 0, Bare(kTag1)); }, "is not a GUID in curly braces"},
-    {"PkidNotAGuid", [](auto& l) { return SetField(l, kDdi2, 0, "{B0000000-0000-4000-8000-00000000000G}"); },
-     "is not a GUID in curly braces"},
-    {"FkNotAGuid", [](auto& l) { return SetField(l, kMember3, 2, "{A0000000-0000-4000-8000-000000000001},"); },
-     "fkDialPlanTag"},
-    {"DigitAnalysisIdNotAnInteger", [](auto& l) { return SetField(l, kDdi2, 3, "3a"); }, "is not a decimal integer"},
-    {"DuplicatePkid", [](auto& l) { return SetField(l, kMember3, 0, kTag1); }, "is used again"},
-    {"TagOfAnotherDialPlan",
-     [](auto& l) { return SetField(l, kTag1, 2, "{11111111-2222-3333-4444-555555555556}"); }, "fkDialPlan"},
-    {"InstructionOfAnotherDialPlan",
-     [](auto& l) { return SetField(l, kDdi2, 2, "{11111111-2222-3333-4444-555555555556}"); }, "fkDialPlan"},
-    {"MemberOfNoInstruction", [](auto& l) { return SetField(l, kMember3, 1, FileGuid(0xB, 99)); },
-     "is not the pkid of a DigitDiscardInstruction row"},
-    {"MemberOfATagThatIsAnInstruction", [](auto& l) { return SetField(l, kMember3, 2, kDdi2); },
-     "is not the pkid of a DialPlanTag row"},
-    {"TagWithFourFields",
-     [](auto& l) {
-         const long n = Find(l, kTag1);
-         l[n - 1] = l[n - 1].substr(0, l[n - 1].rfind(','));
-         return n;
-     },
-     "exactly 5 fields"},
-    {"TagWithSixFields", [](auto& l) { return SetField(l, kTag1, 4, "1,2"); }, "exactly 5 fields"},
-    {"InstructionWithFourFields",
-     [](auto& l) {
-         const long n = Find(l, kDdi2);
-         l[n - 1] = l[n - 1].substr(0, l[n - 1].rfind(','));
-         return n;
-     },
-     "needs 5 fields"},
-    {"DialPlanWithTwoRows",
-     [](auto& l) {
-         l.insert(l.begin() + 4, "{11111111-2222-3333-4444-555555555557},Second,");
-         return 5L;
-     },
-     "more than one row"},
-    {"DialPlanWithoutRow",
-     [](auto& l) {
-         l.erase(l.begin() + 3);
-         return 4L;
-     },
-     "holds no row"},
-    {"MissingSection",
-     [](auto& l) {
-         l.erase(l.begin() + Find(l, "Table:DigitDiscardInstructionMember") - 2, l.end());
-         return static_cast<long>(l.size());
-     },
-     "no DigitDiscardInstructionMember section"},
-    {"SectionBeforeDialPlan",
-     [](auto& l) {
-         l.insert(l.begin(), {"Table:DigitDiscardInstructionMember,,", ""});
-         return 1L;
-     },
-     "must come first"},
-    {"MarkerTwice",
-     [](auto& l) {
-         l.push_back("");
-         l.push_back("Table:DialPlanTag,,,,");
-         return static_cast<long>(l.size());
-     },
-     "occurs again"},
-    {"TypeRowWithWrongFieldCount",
-     [](auto& l) {
-         const long n = Find(l, "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER");
-         l[n - 1] += ",VARCHAR(9)";
-         return n;
-     },
-     "has 6 fields; it needs 5"},
-    {"NoTypeRow",
-     [](auto& l) {
-         const long marker = Find(l, "Table:DigitDiscardInstructionMember");
-         l.erase(l.begin() + marker + 1);
-         return marker;
-     },
-     "has no type row"},
-    {"NoEmptyLineBetweenSections",
-     [](auto& l) {
-         const long marker = Find(l, "Table:DigitDiscardInstruction,");
-         l.erase(l.begin() + marker - 2);
-         return marker - 1;
-     },
-     "an empty line must end a section"},
-    {"InstructionTypeRowInAClause",
-     [](auto& l) { return SetField(l, kDdi2, 4, "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText"); },
-     "only the type row"},
-    {"TypeRowOutsideASection",
-     [](auto& l) {
-         l.push_back("");
-         l.push_back("UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER");
-         return static_cast<long>(l.size());
-     },
-     "outside any section"},
-    {"NulCharacter", [](auto& l) { return SetField(l, kDdi2, 4, std::string("PRE\0DOT", 7)); }, "NUL character"},
-};
-
-class LoaderRefuses : public Loader {};
-
-TEST_P(LoaderRefuses, MalformedFilesNamingTheLineAndLeavingTheDatabaseAlone)
-{
-    const std::string before = database->snapshot();
-    for (const Malformed& malformed : kMalformed) {
-        SCOPED_TRACE(malformed.name);
-        std::vector<std::string> lines = kSample.lines();
-        const long line = malformed.spoil(lines);
-        EXPECT_EQ(load(Join(lines, "\r\n")), QUILLET_FILE_REFUSED);
-        const std::string message = CInstallCSVFileLastError();
-        EXPECT_EQ(message.rfind("plan.csv: line " + std::to_string(line) + ": ", 0), 0u) << message;
-        EXPECT_NE(message.find(malformed.problem), std::string::npos) << message;
-    }
-    EXPECT_EQ(load("", "empty.csv"), QUILLET_FILE_REFUSED);
-    EXPECT_STREQ(CInstallCSVFileLastError(), "empty.csv: line 1: end of file: the file has no DialPlan section "
-                                             "(no line holds \"Table:DialPlan,,\")");
-    EXPECT_EQ(CInstallCSVFile(zentra_test::HostName().c_str(), database->database().c_str(), "", "", "absent.csv"),
-              QUILLET_FILE_REFUSED);
-    EXPECT_EQ(std::string(CInstallCSVFileLastError()).rfind("absent.csv: cannot open the file", 0), 0u);
-    EXPECT_EQ(database->snapshot(), before);
-
-    // The same file unspoilt loads.
-    ASSERT_EQ(load(Join(kSample.lines(), "\r\n")), 0) << CInstallCSVFileLastError();
-    EXPECT_STREQ(CInstallCSVFileLastError(), "");
+    ASSERT_EQ(load(Join(kSample.lines()), "plan.csv", "postgres"), 0) << LastError();
     expectLoaded(kSample);
 }
-
-std::string Name(const ::testing::TestParamInfo<Backend>& info) { return zentra_test::BackendName(info.param); }
-
-INSTANTIATE_TEST_SUITE_P(Backends, Loader, ::testing::Values(Backend::SQLite, Backend::PostgreSQL), Name);
-INSTANTIATE_TEST_SUITE_P(Backends, LoaderRefuses, ::testing::Values(Backend::SQLite, Backend::PostgreSQL), Name);
 
 }  // namespace
