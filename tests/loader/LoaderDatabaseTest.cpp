@@ -118,20 +118,7 @@ protected:
                                path.c_str());
     }
 
-    // The rows of the four dial-plan tables, as {table, column...}, sorted.
-    RowList rows()
-    {
-        RowList rows;
-        for (const char* select :
-             {"select 'DialPlan', pkid, name, description from DialPlan",
-              "select 'Tag', pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max from DialPlanTag",
-              "select 'Instruction', pkid, name, fkDialPlan, digitAnalysisID, clause from DigitDiscardInstruction",
-              "select 'Member', pkid, fkDigitDiscardInstruction, fkDialPlanTag from DigitDiscardInstructionMember"})
-            for (const auto& row : database->query(select))
-                rows.push_back(row);
-        std::sort(rows.begin(), rows.end());
-        return rows;
-    }
+    RowList rows() { return database->dialPlanRows(); }
 
     void expectLoaded(const DialPlanSample& sample)
     {

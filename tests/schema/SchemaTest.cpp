@@ -43,7 +43,7 @@ const std::vector<TableIdentifiers>& Tables() {
 
 // A GUID in lower case, distinct per number; Stored() is how the database keeps it.
 std::string Guid(int n) {
-    char text[40];
+    char text[48];
     std::snprintf(text, sizeof text, "b3c1%04x-7d2e-4f6a-9c0b-%012x", static_cast<unsigned>(n),
                   static_cast<unsigned>(n) * 7919u);
     return text;

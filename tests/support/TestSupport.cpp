@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -251,6 +252,20 @@ int HostDatabase::count(const std::string& table, const std::string& where) {
     std::string sql = "select count(*) from " + table;
     if (!where.empty()) sql += " where " + where;
     return std::stoi(scalar(sql));
+}
+
+std::vector<std::vector<std::string>> HostDatabase::dialPlanRows()
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const char* select :
+         {"select 'DialPlan', pkid, name, description from DialPlan",
+          "select 'Tag', pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max from DialPlanTag",
+          "select 'Instruction', pkid, name, fkDialPlan, digitAnalysisID, clause from DigitDiscardInstruction",
+          "select 'Member', pkid, fkDigitDiscardInstruction, fkDialPlanTag from DigitDiscardInstructionMember"})
+        for (auto& row : query(select))
+            rows.push_back(std::move(row));
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 std::string HostDatabase::snapshot() {

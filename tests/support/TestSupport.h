@@ -69,6 +69,10 @@ public:
     // ordered: for comparing the database before and after an operation.
     std::string snapshot();
 
+    // The rows of the four dial-plan tables, each row led by its table's name
+    // ("DialPlan", "Tag", "Instruction", "Member"), sorted.
+    std::vector<std::vector<std::string>> dialPlanRows();
+
 private:
     // The connection of exec/query, opened on first use.
     odbc::Connection& connection();

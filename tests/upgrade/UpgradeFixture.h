@@ -195,19 +195,7 @@ protected:
         return probe.UpgradeDialPlan("Foo");
     }
 
-    RowList rows()
-    {
-        RowList rows;
-        for (const char* select :
-             {"select 'DialPlan', pkid, name, description from DialPlan",
-              "select 'Tag', pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max from DialPlanTag",
-              "select 'Instruction', pkid, name, fkDialPlan, digitAnalysisID, clause from DigitDiscardInstruction",
-              "select 'Member', pkid, fkDigitDiscardInstruction, fkDialPlanTag from DigitDiscardInstructionMember"})
-            for (const auto& row : db->query(select))
-                rows.push_back(row);
-        std::sort(rows.begin(), rows.end());
-        return rows;
-    }
+    RowList rows() { return db->dialPlanRows(); }
 
     std::unique_ptr<zentra_test::Prefix> prefix;
     std::unique_ptr<zentra_test::HostDatabase> db;
