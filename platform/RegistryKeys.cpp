@@ -21,16 +21,21 @@ LONG LoadTarget(const Target& target, Hive& hive) {
     return hive.Find(target.path) != nullptr ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
+// Resolves key and the path of subKey below it.
+LONG ResolveSubkey(HKEY key, LPCSTR subKey, Target& target, std::string& path) {
+    const LONG code = Resolve(key, target);
+    if (code != ERROR_SUCCESS) return code;
+    return JoinSubkey(target.path, subKey, path);
+}
+
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     Target target;
-    LONG code = Resolve(key, target);
-    if (code != ERROR_SUCCESS) return code;
     std::string path;
-    code = JoinSubkey(target.path, subKey, path);
+    LONG code = ResolveSubkey(key, subKey, target, path);
     if (code != ERROR_SUCCESS) return code;
     Hive hive;
     code = LoadTarget(target, hive);
@@ -47,10 +52,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
     if (result == nullptr || subKey == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     Target target;
-    LONG code = Resolve(key, target);
-    if (code != ERROR_SUCCESS) return code;
     std::string path;
-    code = JoinSubkey(target.path, subKey, path);
+    LONG code = ResolveSubkey(key, subKey, target, path);
     if (code != ERROR_SUCCESS) return code;
 
     // An existing key is opened without taking the lock or writing the file.
@@ -82,10 +85,8 @@ LONG RegCloseKey(HKEY key) { return FreeHandle(key); }
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     Target target;
-    LONG code = Resolve(key, target);
-    if (code != ERROR_SUCCESS) return code;
     std::string path;
-    code = JoinSubkey(target.path, subKey, path);
+    LONG code = ResolveSubkey(key, subKey, target, path);
     if (code != ERROR_SUCCESS) return code;
     if (path.empty()) return ERROR_ACCESS_DENIED;  // a root is never deleted
 
