@@ -79,6 +79,11 @@ private:
     void InsertNewDigitDiscardInstructions();
     void InsertDDIMPredefinedDDI();
     void InsertDDIMNewDDI();
+    // Logs heading, then for each pkid logs and runs queryStart + pkid + "'";
+    // the names of the pkids whose query yields a row, in order.
+    std::vector<std::string> NamesInUse(const char* heading, const std::string& queryStart,
+                                        const std::vector<std::string>& pkids,
+                                        const std::vector<std::string>& names);
 
     // The log: each step opens it for appending at its start and closes it at
     // its end. A log that cannot be opened is skipped, never fatal.

@@ -33,6 +33,13 @@ LONG FreeHandle(HKEY key);
 // True when access holds every right of needed.
 inline bool Allows(REGSAM access, REGSAM needed) { return (access & needed) == needed; }
 
+// Resolve, then ERROR_ACCESS_DENIED unless the handle holds the rights needed.
+inline LONG ResolveFor(HKEY key, REGSAM needed, Target& target) {
+    const LONG code = Resolve(key, target);
+    if (code != ERROR_SUCCESS) return code;
+    return Allows(target.access, needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 // base joined with a relative subkey path (null or "" is base itself). A leading
 // backslash or an empty name is ERROR_BAD_PATHNAME; a name longer than 255
 // characters or holding a line break (which the file cannot hold) is

@@ -28,6 +28,13 @@ LONG ResolveSubkey(HKEY key, LPCSTR subKey, Target& target, std::string& path) {
     return JoinSubkey(target.path, subKey, path);
 }
 
+// Resolves key with the rights needed and loads its hive.
+LONG LoadKey(HKEY key, REGSAM needed, Target& target, Hive& hive) {
+    const LONG code = ResolveFor(key, needed, target);
+    if (code != ERROR_SUCCESS) return code;
+    return LoadTarget(target, hive);
+}
+
 }  // namespace
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM access, PHKEY result) {
@@ -109,11 +116,8 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD keyClassSize, LPDWORD /*
                       LPDWORD securityDescriptorSize, PFILETIME /*lastWriteTime*/) {
     if (keyClass != nullptr && keyClassSize == nullptr) return ERROR_INVALID_PARAMETER;
     Target target;
-    LONG code = Resolve(key, target);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(target.access, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     Hive hive;
-    code = LoadTarget(target, hive);
+    const LONG code = LoadKey(key, KEY_QUERY_VALUE, target, hive);
     if (code != ERROR_SUCCESS) return code;
     const Key& self = *hive.Find(target.path);
     const std::vector<const Key*> children = hive.Children(target.path);
@@ -145,11 +149,8 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD 
     if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
     if (keyClass != nullptr && keyClassSize == nullptr) return ERROR_INVALID_PARAMETER;
     Target target;
-    LONG code = Resolve(key, target);
-    if (code != ERROR_SUCCESS) return code;
-    if (!Allows(target.access, KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     Hive hive;
-    code = LoadTarget(target, hive);
+    const LONG code = LoadKey(key, KEY_ENUMERATE_SUB_KEYS, target, hive);
     if (code != ERROR_SUCCESS) return code;
     const std::vector<const Key*> children = hive.Children(target.path);
     if (index >= children.size()) return ERROR_NO_MORE_ITEMS;

@@ -22,9 +22,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD 
                       LPDWORD dataSize) {
     if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
     Target target;
-    LONG code = Resolve(key, target);
+    LONG code = ResolveFor(key, KEY_QUERY_VALUE, target);
     if (code != ERROR_SUCCESS) return code;
-    if (!Allows(target.access, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     Hive hive;
     code = LoadHive(*target.root, hive);
     if (code != ERROR_SUCCESS) return code;
@@ -52,9 +51,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
     const std::string name = valueName != nullptr ? valueName : "";
     if (!WritableName(name)) return ERROR_INVALID_PARAMETER;
     Target target;
-    const LONG code = Resolve(key, target);
+    const LONG code = ResolveFor(key, KEY_SET_VALUE, target);
     if (code != ERROR_SUCCESS) return code;
-    if (!Allows(target.access, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     const std::vector<BYTE> bytes(data, data + (data != nullptr ? dataSize : 0));
 
     return ChangeHive(*target.root, [&](Hive& hive, bool& changed) -> LONG {
@@ -79,9 +77,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     const std::string name = valueName != nullptr ? valueName : "";
     Target target;
-    LONG code = Resolve(key, target);
+    LONG code = ResolveFor(key, KEY_SET_VALUE, target);
     if (code != ERROR_SUCCESS) return code;
-    if (!Allows(target.access, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
 
     // A missing value is reported without taking the lock or writing the file.
     Hive hive;

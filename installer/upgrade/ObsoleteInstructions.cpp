@@ -69,34 +69,21 @@ void CZentraSetup::ObsoleteDigitDiscardInstruction()
 
 void CZentraSetup::ObsoleteDDIInUse_RP_TP()
 {
-    OpenLog();
-    Log("ObsoleteDDIInUse_RP_TP\n");
-    for (std::size_t i = 0; i < m_obsoleteDdiPkids.size(); ++i) {
-        const std::string query =
-            "select * from NumPlan where fkDigitDiscardInstruction = '" + SqlQuote(m_obsoleteDdiPkids[i]) + "'";
-        Log("\n\n");
-        Log(query);
-        if (RunQuery(query)->next()) {
-            m_ddiInUse = true;
-            m_obsoleteDdisInUse.push_back(m_obsoleteDdiNames.at(i));
-        }
-    }
-    CloseLog();
+    const std::vector<std::string> inUse = NamesInUse(
+        "ObsoleteDDIInUse_RP_TP\n", "select * from NumPlan where fkDigitDiscardInstruction = '",
+        m_obsoleteDdiPkids, m_obsoleteDdiNames);
+    // A pattern reference chooses the wording of the refusal.
+    if (!inUse.empty())
+        m_ddiInUse = true;
+    m_obsoleteDdisInUse.insert(m_obsoleteDdisInUse.end(), inUse.begin(), inUse.end());
 }
 
 void CZentraSetup::ObsoleteDDIInUse_RL()
 {
-    OpenLog();
-    Log("ObsoleteDDIInUse_RL\n");
-    for (std::size_t i = 0; i < m_obsoleteDdiPkids.size(); ++i) {
-        const std::string query =
-            "select * from RouteList where fkDigitDiscardInstruction = '" + SqlQuote(m_obsoleteDdiPkids[i]) + "'";
-        Log("\n\n");
-        Log(query);
-        if (RunQuery(query)->next())
-            m_obsoleteDdisInUse.push_back(m_obsoleteDdiNames.at(i));
-    }
-    CloseLog();
+    const std::vector<std::string> inUse = NamesInUse(
+        "ObsoleteDDIInUse_RL\n", "select * from RouteList where fkDigitDiscardInstruction = '",
+        m_obsoleteDdiPkids, m_obsoleteDdiNames);
+    m_obsoleteDdisInUse.insert(m_obsoleteDdisInUse.end(), inUse.begin(), inUse.end());
 }
 
 int CZentraSetup::CheckObsoleteDDIInUse()

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "installer/CZentraSetup.h"
 #include "installer/Pkid.h"
@@ -35,17 +36,10 @@ void CZentraSetup::ObsoleteDialPlanTag()
 
 void CZentraSetup::ObsoleteTagInUse()
 {
-    OpenLog();
-    Log("ObsoleteTagInUse\n");
-    for (std::size_t i = 0; i < m_obsoleteTagPkids.size(); ++i) {
-        const std::string query =
-            "Select * from RouteFilterMember where fkDialPlanTag = '" + SqlQuote(m_obsoleteTagPkids[i]) + "'";
-        Log("\n\n");
-        Log(query);
-        if (RunQuery(query)->next())
-            m_obsoleteTagsInUse.push_back(m_obsoleteTags.at(i));
-    }
-    CloseLog();
+    const std::vector<std::string> inUse =
+        NamesInUse("ObsoleteTagInUse\n", "Select * from RouteFilterMember where fkDialPlanTag = '",
+                   m_obsoleteTagPkids, m_obsoleteTags);
+    m_obsoleteTagsInUse.insert(m_obsoleteTagsInUse.end(), inUse.begin(), inUse.end());
 }
 
 int CZentraSetup::CheckObsoleteTagInUse()
