@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/MachineTest.h"
 #include "support/TestSupport.h"
 
 namespace csv_test {
@@ -39,18 +40,8 @@ inline List Concat(std::initializer_list<List> parts)
     return all;
 }
 
-class DatabaseTest : public ::testing::TestWithParam<Backend> {
+class DatabaseTest : public zentra_test::MachineTest {
 protected:
-    void SetUp() override
-    {
-        ZENTRA_REQUIRE_BACKEND(GetParam());
-        prefix = std::make_unique<zentra_test::Prefix>(GetParam());
-        db = std::make_unique<zentra_test::HostDatabase>(GetParam());
-        prefix->registerDatabase(*db);
-        work = std::make_unique<zentra_test::WorkFolder>();
-        boxes = std::make_unique<zentra_test::MessageBoxCapture>();
-    }
-
     // Instructions of another dial plan that use the given digit-analysis IDs.
     void useIds(const std::vector<int>& ids)
     {
@@ -67,10 +58,6 @@ protected:
     }
 
     // Destroyed in reverse order: the boxes and the folders before the database.
-    std::unique_ptr<zentra_test::Prefix> prefix;
-    std::unique_ptr<zentra_test::HostDatabase> db;
-    std::unique_ptr<zentra_test::WorkFolder> work;
-    std::unique_ptr<zentra_test::MessageBoxCapture> boxes;
 };
 
 const auto kEveryBackend = ::testing::Values(Backend::SQLite, Backend::PostgreSQL);

@@ -75,43 +75,55 @@ TEST_F(DataSourceTest, PublisherIsThisHostExactlyWithCase)
     EXPECT_EQ(8, probe.CheckPublisher());
 }
 
+// Each case gets a prefix and a fresh database; what the registry names is up
+// to the case.
 class DBConnectionTest : public ::testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override { ZENTRA_REQUIRE_BACKEND(GetParam()); }
+    void SetUp() override
+    {
+        ZENTRA_REQUIRE_BACKEND(GetParam());
+        prefix = std::make_unique<Prefix>(GetParam());
+        database = std::make_unique<HostDatabase>(GetParam());
+    }
+
+    // The connection of setup reaches the host tables.
+    static void ExpectHostTables(CZentraSetup& connected)
+    {
+        CZentraSetupTestProbe probe(connected);
+        ASSERT_TRUE(probe.connection());
+        std::unique_ptr<odbc::Statement> statement(probe.connection()->createStatement());
+        std::unique_ptr<odbc::ResultSet> rows(statement->executeQuery("select count(*) as n from DialPlan"));
+        ASSERT_TRUE(rows->next());
+        EXPECT_EQ(0, rows->getInt("n"));
+    }
+
+    std::unique_ptr<Prefix> prefix;
+    std::unique_ptr<HostDatabase> database;
+    CZentraSetup setup;
+    CZentraSetupTestProbe probe{setup};
 };
 
-TEST_P(DBConnectionTest, ConnectsToTheRegisteredDatabase)
+TEST_P(DBConnectionTest, ConnectsToTheRegisteredDatabaseAndKeepsTheConnection)
 {
-    Prefix prefix(GetParam());
-    HostDatabase database(GetParam());
-    prefix.registerDatabase(database);
-
-    CZentraSetup setup;
-    CZentraSetupTestProbe probe(setup);
+    prefix->registerDatabase(*database);
     ASSERT_EQ(0, setup.DBConnection());
     EXPECT_EQ(zentra_test::HostName(), probe.server());
-    EXPECT_EQ(database.database(), probe.database());
+    EXPECT_EQ(database->database(), probe.database());
     EXPECT_EQ("Driver={SQL Server};Server=" + zentra_test::HostName() + ";Database=" +
-                  database.database() + ";Trusted_Connection=yes",
+                  database->database() + ";Trusted_Connection=yes",
               probe.connectString());
-    ASSERT_TRUE(probe.connection());
+    ExpectHostTables(setup);
 
-    // The connection reaches the host tables.
-    std::unique_ptr<odbc::Statement> statement(probe.connection()->createStatement());
-    std::unique_ptr<odbc::ResultSet> rows(statement->executeQuery("select count(*) as n from DialPlan"));
-    ASSERT_TRUE(rows->next());
-    EXPECT_EQ(0, rows->getInt("n"));
+    // A second call keeps the live connection and opens nothing.
+    odbc::Connection* first = probe.connection().get();
+    EXPECT_EQ(0, setup.DBConnection());
+    EXPECT_EQ(first, probe.connection().get());
 }
 
 TEST_P(DBConnectionTest, AnotherServerIsNotThePublisher)
 {
-    Prefix prefix(GetParam());
-    HostDatabase database(GetParam());
-    prefix.registerDataSource("SERVER=not-" + zentra_test::HostName() +
-                              ";DATABASE=" + database.database());
-
-    CZentraSetup setup;
-    CZentraSetupTestProbe probe(setup);
+    prefix->registerDataSource("SERVER=not-" + zentra_test::HostName() +
+                               ";DATABASE=" + database->database());
     EXPECT_EQ(8, setup.DBConnection());
     EXPECT_FALSE(probe.connection());
     EXPECT_EQ("", probe.connectString()) << "no connection may be attempted";
@@ -119,41 +131,29 @@ TEST_P(DBConnectionTest, AnotherServerIsNotThePublisher)
 
 TEST_P(DBConnectionTest, MissingKeyOrValueLeavesEmptyNames)
 {
-    Prefix prefix(GetParam());
-    CZentraSetup setup;
-    CZentraSetupTestProbe probe(setup);
     EXPECT_EQ(8, setup.DBConnection());
     EXPECT_EQ("", probe.server());
     EXPECT_EQ("", probe.database());
     // The key was created on the way.
     EXPECT_NE(std::string::npos,
-              zentra_test::ReadFile(prefix.path() + "/system.reg")
+              zentra_test::ReadFile(prefix->path() + "/system.reg")
                   .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]"));
 }
 
 TEST_P(DBConnectionTest, DataSourceTooLongForItsBufferIsNotRead)
 {
-    Prefix prefix(GetParam());
-    HostDatabase database(GetParam());
-    prefix.registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" +
-                              database.database() + ";" + std::string(300, 'x'));
-    CZentraSetup setup;
-    CZentraSetupTestProbe probe(setup);
+    prefix->registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" +
+                               database->database() + ";" + std::string(300, 'x'));
     EXPECT_EQ(8, setup.DBConnection());
     EXPECT_EQ("", probe.server());
 }
 
 TEST_P(DBConnectionTest, FailedConnectionAnswersOneAndRetries)
 {
-    Prefix prefix(GetParam());
-    HostDatabase database(GetParam());
     const std::string unreachable =
-        GetParam() == Backend::SQLite ? prefix.path() + "/missing-folder/orvilex.db"
+        GetParam() == Backend::SQLite ? prefix->path() + "/missing-folder/orvilex.db"
                                       : "zentra_no_such_database";
-    prefix.registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" + unreachable);
-
-    CZentraSetup setup;
-    CZentraSetupTestProbe probe(setup);
+    prefix->registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" + unreachable);
     EXPECT_EQ(1, setup.DBConnection());
     EXPECT_FALSE(probe.connection());
 
@@ -161,31 +161,14 @@ TEST_P(DBConnectionTest, FailedConnectionAnswersOneAndRetries)
     EXPECT_EQ(1, setup.DBConnection());
     EXPECT_FALSE(probe.connection());
 
-    prefix.registerDatabase(database);
+    prefix->registerDatabase(*database);
     EXPECT_EQ(0, setup.DBConnection());
-    EXPECT_TRUE(probe.connection());
-}
-
-TEST_P(DBConnectionTest, LiveConnectionIsKept)
-{
-    Prefix prefix(GetParam());
-    HostDatabase database(GetParam());
-    prefix.registerDatabase(database);
-
-    CZentraSetup setup;
-    CZentraSetupTestProbe probe(setup);
-    ASSERT_EQ(0, setup.DBConnection());
-    odbc::Connection* first = probe.connection().get();
-    EXPECT_EQ(0, setup.DBConnection());
-    EXPECT_EQ(first, probe.connection().get());
+    ExpectHostTables(setup);
 }
 
 TEST_P(DBConnectionTest, CopiesShareTheConnectionWhichIsClosedOnce)
 {
-    Prefix prefix(GetParam());
-    HostDatabase database(GetParam());
-    prefix.registerDatabase(database);
-
+    prefix->registerDatabase(*database);
     auto original = std::make_unique<CZentraSetup>();
     ASSERT_EQ(0, original->DBConnection());
     CZentraSetup copy(*original);
@@ -194,17 +177,15 @@ TEST_P(DBConnectionTest, CopiesShareTheConnectionWhichIsClosedOnce)
     assigned = assigned;
 
     CZentraSetupTestProbe originalProbe(*original);
-    CZentraSetupTestProbe copyProbe(copy);
     CZentraSetupTestProbe assignedProbe(assigned);
-    EXPECT_EQ(originalProbe.connection().get(), copyProbe.connection().get());
+    EXPECT_EQ(originalProbe.connection().get(), CZentraSetupTestProbe(copy).connection().get());
     EXPECT_EQ(originalProbe.connection().get(), assignedProbe.connection().get());
     EXPECT_EQ(originalProbe.connectString(), assignedProbe.connectString());
 
     // The original goes; the copies still work on the shared connection.
     original.reset();
-    std::unique_ptr<odbc::Statement> statement(copyProbe.connection()->createStatement());
-    std::unique_ptr<odbc::ResultSet> rows(statement->executeQuery("select count(*) as n from DialPlan"));
-    EXPECT_TRUE(rows->next());
+    ExpectHostTables(copy);
+    ExpectHostTables(assigned);
 }
 
 TEST(InstallerObjectTest, FreshObjectHoldsNothing)

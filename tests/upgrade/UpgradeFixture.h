@@ -16,6 +16,7 @@
 #include "installer/SqlText.h"
 #include "odbc/odbc.h"
 #include "support/InstallerProbe.h"
+#include "support/MachineTest.h"
 #include "support/TestSupport.h"
 
 namespace upgrade_test {
@@ -137,19 +138,16 @@ inline RowList Rows(const std::vector<DialPlan>& plans)
     return rows;
 }
 
-class UpgradeTest : public ::testing::TestWithParam<zentra_test::Backend> {
+class UpgradeTest : public zentra_test::MachineTest {
 protected:
     const std::string kLogFolder = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo";
     const std::string kLog = kLogFolder + "\\Foo_install.txt";
 
     void SetUp() override
     {
-        ZENTRA_REQUIRE_BACKEND(GetParam());
-        prefix = std::make_unique<zentra_test::Prefix>(GetParam());
-        db = std::make_unique<zentra_test::HostDatabase>(GetParam());
-        prefix->registerDatabase(*db);
-        work = std::make_unique<zentra_test::WorkFolder>();
-        boxes = std::make_unique<zentra_test::MessageBoxCapture>();
+        MachineTest::SetUp();
+        if (IsSkipped())
+            return;
         std::filesystem::create_directories(prefix->hostPath(kLogFolder));
     }
 
@@ -197,10 +195,6 @@ protected:
 
     RowList rows() { return db->dialPlanRows(); }
 
-    std::unique_ptr<zentra_test::Prefix> prefix;
-    std::unique_ptr<zentra_test::HostDatabase> db;
-    std::unique_ptr<zentra_test::WorkFolder> work;
-    std::unique_ptr<zentra_test::MessageBoxCapture> boxes;
 };
 
 }  // namespace upgrade_test
