@@ -108,86 +108,37 @@ CREATE TABLE RouteList (
 );
 CREATE INDEX RouteList_fkDigitDiscardInstruction ON RouteList (fkDigitDiscardInstruction);
 
--- The identifier triggers, one per table.
-CREATE FUNCTION DialPlan_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
+-- The identifier triggers: every identifier column named in the trigger's
+-- arguments (in lower case, as PostgreSQL keeps unquoted names) is stored in
+-- the form SQL Server prints.
+CREATE FUNCTION zentra_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+    row_values jsonb := to_jsonb(NEW);
+    normalised jsonb := '{}';
+    column_name text;
 BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
+    FOREACH column_name IN ARRAY TG_ARGV LOOP
+        normalised := normalised ||
+            jsonb_build_object(column_name, zentra_uniqueidentifier(row_values ->> column_name));
+    END LOOP;
+    NEW := jsonb_populate_record(NEW, normalised);
     RETURN NEW;
 END
 $$;
+
 CREATE TRIGGER DialPlan_identifiers BEFORE INSERT OR UPDATE ON DialPlan
-    FOR EACH ROW EXECUTE FUNCTION DialPlan_identifiers();
-
-CREATE FUNCTION DialPlanTag_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
-    NEW.fkDialPlan := zentra_uniqueidentifier(NEW.fkDialPlan);
-    RETURN NEW;
-END
-$$;
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid');
 CREATE TRIGGER DialPlanTag_identifiers BEFORE INSERT OR UPDATE ON DialPlanTag
-    FOR EACH ROW EXECUTE FUNCTION DialPlanTag_identifiers();
-
-CREATE FUNCTION DigitDiscardInstruction_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
-    NEW.fkDialPlan := zentra_uniqueidentifier(NEW.fkDialPlan);
-    RETURN NEW;
-END
-$$;
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid', 'fkdialplan');
 CREATE TRIGGER DigitDiscardInstruction_identifiers BEFORE INSERT OR UPDATE ON DigitDiscardInstruction
-    FOR EACH ROW EXECUTE FUNCTION DigitDiscardInstruction_identifiers();
-
-CREATE FUNCTION DigitDiscardInstructionMember_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
-    NEW.fkDigitDiscardInstruction := zentra_uniqueidentifier(NEW.fkDigitDiscardInstruction);
-    NEW.fkDialPlanTag := zentra_uniqueidentifier(NEW.fkDialPlanTag);
-    RETURN NEW;
-END
-$$;
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid', 'fkdialplan');
 CREATE TRIGGER DigitDiscardInstructionMember_identifiers BEFORE INSERT OR UPDATE ON DigitDiscardInstructionMember
-    FOR EACH ROW EXECUTE FUNCTION DigitDiscardInstructionMember_identifiers();
-
-CREATE FUNCTION RouteFilter_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
-    NEW.fkDialPlan := zentra_uniqueidentifier(NEW.fkDialPlan);
-    RETURN NEW;
-END
-$$;
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid', 'fkdigitdiscardinstruction', 'fkdialplantag');
 CREATE TRIGGER RouteFilter_identifiers BEFORE INSERT OR UPDATE ON RouteFilter
-    FOR EACH ROW EXECUTE FUNCTION RouteFilter_identifiers();
-
-CREATE FUNCTION RouteFilterMember_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
-    NEW.fkRouteFilter := zentra_uniqueidentifier(NEW.fkRouteFilter);
-    NEW.fkDialPlanTag := zentra_uniqueidentifier(NEW.fkDialPlanTag);
-    RETURN NEW;
-END
-$$;
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid', 'fkdialplan');
 CREATE TRIGGER RouteFilterMember_identifiers BEFORE INSERT OR UPDATE ON RouteFilterMember
-    FOR EACH ROW EXECUTE FUNCTION RouteFilterMember_identifiers();
-
-CREATE FUNCTION NumPlan_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
-    NEW.fkDialPlan := zentra_uniqueidentifier(NEW.fkDialPlan);
-    NEW.fkDigitDiscardInstruction := zentra_uniqueidentifier(NEW.fkDigitDiscardInstruction);
-    NEW.fkRouteFilter := zentra_uniqueidentifier(NEW.fkRouteFilter);
-    RETURN NEW;
-END
-$$;
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid', 'fkroutefilter', 'fkdialplantag');
 CREATE TRIGGER NumPlan_identifiers BEFORE INSERT OR UPDATE ON NumPlan
-    FOR EACH ROW EXECUTE FUNCTION NumPlan_identifiers();
-
-CREATE FUNCTION RouteList_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    NEW.pkid := zentra_uniqueidentifier(NEW.pkid);
-    NEW.fkDigitDiscardInstruction := zentra_uniqueidentifier(NEW.fkDigitDiscardInstruction);
-    RETURN NEW;
-END
-$$;
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid', 'fkdialplan', 'fkdigitdiscardinstruction', 'fkroutefilter');
 CREATE TRIGGER RouteList_identifiers BEFORE INSERT OR UPDATE ON RouteList
-    FOR EACH ROW EXECUTE FUNCTION RouteList_identifiers();
+    FOR EACH ROW EXECUTE FUNCTION zentra_identifiers('pkid', 'fkdigitdiscardinstruction');
