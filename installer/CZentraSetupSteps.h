@@ -6,10 +6,13 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "installer/CZentraSetup.h"
 #include "installer/DialPlanName.h"
 #include "installer/RunReport.h"
+#include "odbc/odbc.h"
 
 class CZentraSetupSteps {
 public:
@@ -46,6 +49,30 @@ public:
     static int UnInstallDialPlan(CZentraSetup& setup, const std::string& name, RunReport& report)
     {
         return setup.UnInstallDialPlanRun(name, &report);
+    }
+
+    // The rows that use the dial plan pkid, of the kind the removal's result
+    // 9, 10 or 11 stands for, added to report.blocking.
+    static void ListDialPlanUsers(CZentraSetup& setup, const std::string& dialPlanPkid, const std::string& name,
+                                  int result, RunReport& report)
+    {
+        setup.ListDialPlanUsers(dialPlanPkid, name, result, &report);
+    }
+
+    // The rows of a query on the object's connection, each column as text.
+    static std::vector<std::vector<std::string>> Query(CZentraSetup& setup, const std::string& sql)
+    {
+        std::vector<std::vector<std::string>> rows;
+        odbc::ResultSet* result = setup.RunQuery(sql);
+        const int columns = result->getColumnCount();
+        while (result->next()) {
+            std::vector<std::string> row;
+            for (int column = 1; column <= columns; ++column)
+                row.push_back(result->getString(column));
+            rows.push_back(std::move(row));
+        }
+        setup.ReleaseQuery();
+        return rows;
     }
 
     // The rows of an installed dial plan, read on the object's connection.

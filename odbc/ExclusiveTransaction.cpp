@@ -107,6 +107,7 @@ bool WriteLockHeldElsewhere(const std::string& file)
 }
 #endif
 
+#if !defined(_WIN32)
 // The file of SQLite's main database.
 std::string SqliteFile(Connection& connection)
 {
@@ -118,6 +119,7 @@ std::string SqliteFile(Connection& connection)
     }
     return std::string();
 }
+#endif
 
 }  // namespace
 

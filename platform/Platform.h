@@ -51,6 +51,9 @@ MessageBoxSink SetMessageBoxSink(MessageBoxSink sink);
 // and the result is then IDOK.
 int ShowMessageBox(const char* text, const char* caption, unsigned int type);
 
+// Whether a Windows path names a folder that exists.
+bool IsFolder(const std::string& windowsPath);
+
 // Sets a variable of this process's environment, as getenv sees it.
 void SetProcessEnvironment(const std::string& name, const std::string& value);
 
