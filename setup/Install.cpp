@@ -57,9 +57,9 @@ bool SameContent(const std::string& first, const std::string& second)
 void Decide(Outcome& outcome, int exitStatus, const std::string& decidedBy, const std::string& result,
             const std::string& message)
 {
+    // The installer's own step, unless the program decided.
     outcome.exitStatus = exitStatus;
-    if (!decidedBy.empty())
-        outcome.decidedBy = decidedBy;
+    outcome.decidedBy = decidedBy.empty() ? outcome.run.decidedBy : decidedBy;
     outcome.result = result;
     outcome.message = message;
 }
