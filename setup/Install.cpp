@@ -184,6 +184,10 @@ void InstallOnce(const std::string& name, bool preview, bool json, Outcome& outc
                          : "installed: upgrade refused, a digit discard instruction that the new version drops "
                            "is in use (5)");
         outcome.road = "upgrade";
+        // A preview shows no message box: it says what the box would say.
+        if (preview)
+            for (const auto& [caption, text] : outcome.run.messages)
+                Say() << "  " << caption << ": " << text << "\n";
         for (const BlockingRow& row : outcome.run.blocking)
             Say() << "  " << row.text() << "\n";
         return Decide(outcome, kUpgradeRefused, "", preview ? "would be refused" : "refused",

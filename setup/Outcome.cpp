@@ -1,5 +1,7 @@
 #include "setup/Outcome.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 #include "zentra_version.h"
@@ -23,22 +25,22 @@ const TableColumns kTables[] = {
     {"DigitDiscardInstructionMember", &PlanChanges::members, {"pkid", "fkDigitDiscardInstruction", "fkDialPlanTag"}},
 };
 
-nlohmann::json RowJson(const TableColumns& table, const PlanRows::Row& row)
+nlohmann::ordered_json RowJson(const TableColumns& table, const PlanRows::Row& row)
 {
-    nlohmann::json object = nlohmann::json::object();
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
     for (std::size_t k = 0; k < table.columns.size() && k < row.size(); ++k)
         object[table.columns[k]] = row[k];
     return object;
 }
 
-nlohmann::json ChangesJsonOf(const PlanChanges& changes)
+nlohmann::ordered_json ChangesJsonOf(const PlanChanges& changes)
 {
-    nlohmann::json all = nlohmann::json::object();
+    nlohmann::ordered_json all = nlohmann::ordered_json::object();
     for (const TableColumns& table : kTables) {
         const PlanChanges::Table& rows = changes.*table.changes;
-        nlohmann::json json = {{"added", nlohmann::json::array()},
-                               {"deleted", nlohmann::json::array()},
-                               {"changed", nlohmann::json::array()}};
+        nlohmann::ordered_json json = {{"added", nlohmann::ordered_json::array()},
+                               {"deleted", nlohmann::ordered_json::array()},
+                               {"changed", nlohmann::ordered_json::array()}};
         for (const auto& row : rows.added)
             json["added"].push_back(RowJson(table, row));
         for (const auto& row : rows.deleted)
@@ -50,9 +52,9 @@ nlohmann::json ChangesJsonOf(const PlanChanges& changes)
     return all;
 }
 
-nlohmann::json CountsJsonOf(const PlanChanges& changes)
+nlohmann::ordered_json CountsJsonOf(const PlanChanges& changes)
 {
-    nlohmann::json counts = nlohmann::json::object();
+    nlohmann::ordered_json counts = nlohmann::ordered_json::object();
     for (const TableColumns& table : kTables) {
         const PlanChanges::Table& rows = changes.*table.changes;
         counts[table.table] = {{"added", rows.added.size()},
@@ -77,28 +79,28 @@ std::string Differences(const TableColumns& table, const PlanChanges::Changed& c
 
 }  // namespace
 
-nlohmann::json ChangesToJson(const PlanChanges& changes) { return ChangesJsonOf(changes); }
+nlohmann::ordered_json ChangesToJson(const PlanChanges& changes) { return ChangesJsonOf(changes); }
 
-nlohmann::json CountsToJson(const PlanChanges& changes) { return CountsJsonOf(changes); }
+nlohmann::ordered_json CountsToJson(const PlanChanges& changes) { return CountsJsonOf(changes); }
 
-nlohmann::json ToJson(const Outcome& outcome)
+nlohmann::ordered_json ToJson(const Outcome& outcome)
 {
-    nlohmann::json json = {
+    nlohmann::ordered_json json = {
         {"program", "zentra-setup"},
         {"version", ZENTRA_VERSION},
         {"mode", outcome.mode},
-        {"name", outcome.name.empty() ? nlohmann::json(nullptr) : nlohmann::json(outcome.name)},
+        {"name", outcome.name.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.name)},
         {"exitStatus", outcome.exitStatus},
         {"result", outcome.result},
-        {"road", outcome.road.empty() ? nlohmann::json(nullptr) : nlohmann::json(outcome.road)},
+        {"road", outcome.road.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.road)},
         {"decidedBy", outcome.decidedBy},
         {"message", outcome.message},
-        {"log", outcome.run.logPath.empty() ? nlohmann::json(nullptr) : nlohmann::json(outcome.run.logPath)},
+        {"log", outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.run.logPath)},
     };
-    json["messages"] = nlohmann::json::array();
+    json["messages"] = nlohmann::ordered_json::array();
     for (const auto& [caption, text] : outcome.run.messages)
         json["messages"].push_back({{"caption", caption}, {"text", text}});
-    json["blocking"] = nlohmann::json::array();
+    json["blocking"] = nlohmann::ordered_json::array();
     for (const BlockingRow& row : outcome.run.blocking)
         json["blocking"].push_back({{"used", row.used},
                                     {"usedName", row.usedName},
@@ -109,7 +111,7 @@ nlohmann::json ToJson(const Outcome& outcome)
                                     {"text", row.text()}});
     json["counts"] = CountsJsonOf(outcome.run.changes);
     json["changes"] = ChangesJsonOf(outcome.run.changes);
-    json["ids"] = nlohmann::json::array();
+    json["ids"] = nlohmann::ordered_json::array();
     for (const auto& [name, id] : outcome.run.ids)
         json["ids"].push_back({{"instruction", name}, {"digitAnalysisID", id}});
     if (!outcome.status.is_null())
@@ -125,10 +127,17 @@ void PrintChanges(std::ostream& out, const PlanChanges& changes)
             << rows.changed.size() << " changed\n";
         if (std::string(table.table) == "DigitDiscardInstructionMember")
             continue;  // many, and named by their keys only: the JSON document lists them
-        for (const auto& row : rows.added)
+        // Instructions in digit-analysis order, the order that makes the
+        // first six the predefined ones.
+        std::vector<PlanRows::Row> added = rows.added;
+        const bool instructions = std::string(table.table) == "DigitDiscardInstruction";
+        if (instructions)
+            std::stable_sort(added.begin(), added.end(), [](const PlanRows::Row& a, const PlanRows::Row& b) {
+                return std::atoll(a.at(2).c_str()) < std::atoll(b.at(2).c_str());
+            });
+        for (const auto& row : added)
             out << "    + " << row.at(1) << " (" << row.at(0) << ")"
-                << (std::string(table.table) == "DigitDiscardInstruction" ? ", digitAnalysisID " + row.at(2) : "")
-                << "\n";
+                << (instructions ? ", digitAnalysisID " + row.at(2) : "") << "\n";
         for (const auto& row : rows.deleted)
             out << "    - " << row.at(1) << " (" << row.at(0) << ")\n";
         for (const auto& change : rows.changed)

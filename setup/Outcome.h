@@ -22,16 +22,16 @@ struct Outcome {
     std::string decidedBy;   // the step whose result decided the exit status
     std::string message;     // the last word for a person
     RunReport run;           // what the installer told
-    nlohmann::json status;   // what --status found
+    nlohmann::ordered_json status;   // what --status found
 };
 
 // The JSON document of an outcome (the fields are described in README.md).
-nlohmann::json ToJson(const Outcome& outcome);
+nlohmann::ordered_json ToJson(const Outcome& outcome);
 
 // Changes as JSON: for each table its added, deleted and changed rows, each
 // row an object of its columns; and the counts alone.
-nlohmann::json ChangesToJson(const PlanChanges& changes);
-nlohmann::json CountsToJson(const PlanChanges& changes);
+nlohmann::ordered_json ChangesToJson(const PlanChanges& changes);
+nlohmann::ordered_json CountsToJson(const PlanChanges& changes);
 
 // The changes of a run as a person reads them, one line per added, deleted or
 // changed tag and instruction, counts for the members.

@@ -59,11 +59,11 @@ void ListDialPlans(CZentraSetup& setup, Outcome& outcome)
         setup, "select i.fkDialPlan, count(*) from DigitDiscardInstructionMember m, DigitDiscardInstruction i where "
                "m.fkDigitDiscardInstruction = i.pkid group by i.fkDialPlan"));
 
-    nlohmann::json list = nlohmann::json::array();
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     Say() << plans.size() << " dial plan" << (plans.size() == 1 ? "" : "s") << " installed\n";
     for (const auto& plan : plans) {
         const std::string& pkid = plan.at(0);
-        nlohmann::json entry = {
+        nlohmann::ordered_json entry = {
             {"pkid", pkid},
             {"name", plan.at(1)},
             {"description", plan.at(2)},
@@ -141,7 +141,7 @@ void ShowDialPlan(CZentraSetup& setup, const std::string& name, Outcome& outcome
         fileProblem = error.what();
     }
 
-    outcome.status = {{"installed", false}, {"file", haveFile ? nlohmann::json(csvFile) : nlohmann::json(nullptr)}};
+    outcome.status = {{"installed", false}, {"file", haveFile ? nlohmann::ordered_json(csvFile) : nlohmann::ordered_json(nullptr)}};
     const Rows found =
         CZentraSetupSteps::Query(setup, "select pkid, description from DialPlan where name=" + Quoted(name));
     if (found.empty()) {
@@ -198,7 +198,7 @@ void ShowDialPlan(CZentraSetup& setup, const std::string& name, Outcome& outcome
         for (int result : {9, 10, 11})
             CZentraSetupSteps::ListDialPlanUsers(setup, found.front().at(0), name, result, routes);
         Say() << "Routes that use " << name << ": " << (routes.blocking.empty() ? "none" : "") << "\n";
-        nlohmann::json list = nlohmann::json::array();
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const BlockingRow& row : routes.blocking) {
             Say() << "  " << row.text() << "\n";
             list.push_back({{"used", row.used},

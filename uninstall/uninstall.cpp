@@ -142,7 +142,7 @@ void PrintJson(const std::string& name, int exitStatus)
     const char* wanted = std::getenv("ZENTRA_JSON");
     if (wanted == nullptr || std::string(wanted) != "1")
         return;
-    nlohmann::json json = {
+    nlohmann::ordered_json json = {
         {"program", "uninstall.exe"},
         {"version", ZENTRA_VERSION},
         {"mode", "removal"},
@@ -151,8 +151,8 @@ void PrintJson(const std::string& name, int exitStatus)
         {"result", g_outcome.result},
         {"decidedBy", g_outcome.decidedBy},
         {"message", g_outcome.message},
-        {"log", g_outcome.run.logPath.empty() ? nlohmann::json(nullptr) : nlohmann::json(g_outcome.run.logPath)},
-        {"blocking", nlohmann::json::array()},
+        {"log", g_outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(g_outcome.run.logPath)},
+        {"blocking", nlohmann::ordered_json::array()},
     };
     for (const BlockingRow& row : g_outcome.run.blocking)
         json["blocking"].push_back({{"used", row.used},
