@@ -51,6 +51,29 @@ MessageBoxSink SetMessageBoxSink(MessageBoxSink sink);
 // and the result is then IDOK.
 int ShowMessageBox(const char* text, const char* caption, unsigned int type);
 
+// Starts the Windows sockets layer for the life of the object; gethostname
+// answers only in a process that has started it. Under _WIN32 this is
+// WSAStartup (version 2.2) and, when that succeeded, WSACleanup; elsewhere
+// there is nothing to start. A program makes one at the top of its main.
+class SocketsLayer {
+public:
+#if defined(_WIN32)
+    SocketsLayer();
+    ~SocketsLayer();
+#else
+    SocketsLayer() : started_(true) {}
+    ~SocketsLayer() = default;
+#endif
+    SocketsLayer(const SocketsLayer&) = delete;
+    SocketsLayer& operator=(const SocketsLayer&) = delete;
+
+    // False when WSAStartup failed; gethostname then fails as well.
+    bool started() const { return started_; }
+
+private:
+    bool started_;
+};
+
 // Points unixODBC at the driver configuration of the prefix folder: unless
 // ODBCSYSINI is set, and $ZENTRA_PREFIX/odbcinst.ini exists, ODBCSYSINI becomes
 // the prefix folder. Does nothing under _WIN32.

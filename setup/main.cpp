@@ -20,7 +20,7 @@
 //    7  a database error or another error stopped the installation
 //    8  the installer refused the dial plan before changing anything
 //    9  the dial-plan file could not be deployed
-//   10  the dial plan's folder could not be created
+//   10  a folder the files are deployed into could not be created
 // With --connect-only the status is the DBConnection result itself: 0 connected,
 // 1 connection failed, 8 this machine is not the database publisher.
 //
@@ -79,7 +79,14 @@ const char* const kUsageText =
     "   7  a database error or another error stopped the installation\n"
     "   8  the installer refused the dial plan before changing anything\n"
     "   9  the dial-plan file could not be deployed\n"
-    "  10  the dial plan's folder could not be created\n";
+    "  10  a folder the files are deployed into could not be created\n";
+
+// What to look at when the connection fails.
+const char* const kConnectionHint =
+    "zentra-setup: could not connect to the configuration database. Check the registry value\n"
+    "DBConnection0 under HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor: it must\n"
+    "name the server (SERVER=...) and the database (DATABASE=...), and the database must be\n"
+    "reachable through the ODBC driver \"SQL Server\".\n";
 
 void Step(const std::string& text)
 {
@@ -150,6 +157,8 @@ int ConnectOnly()
     const long result = setup.DBConnection();
     Outcome(result == 0 ? "connected (0)" : "not connected (" + std::to_string(result) + ")");
     std::cout << "DBConnection: " << result << std::endl;
+    if (result == 1)
+        std::cerr << kConnectionHint;
     return static_cast<int>(result);
 }
 
@@ -196,19 +205,25 @@ int Install(const std::string& name)
     }
     Outcome("found");
 
-    const std::string folder = std::string(kZentraFolder) + name + "\\";
-    Step("Creating the dial plan's folder " + folder);
-    if (!MakeSureDirectoryPathExists(folder.c_str())) {
-        Outcome("failed (GetLastError = " + std::to_string(GetLastError()) + ")");
-        return kNoFolder;
+    // Both folders the files are deployed into, before the database is touched:
+    // the installer creates none, and a copy that fails after the loader has
+    // committed leaves a dial plan in the database whose files are missing.
+    for (const std::string& folder :
+         {std::string(kDialPlanFolder), std::string(kZentraFolder) + name + "\\"}) {
+        Step("Creating the folder " + folder);
+        if (!MakeSureDirectoryPathExists(folder.c_str())) {
+            Outcome("failed (GetLastError = " + std::to_string(GetLastError()) + ")");
+            return kNoFolder;
+        }
+        Outcome("ok");
     }
-    Outcome("ok");
 
     CZentraSetup setup;
     Step("Connecting to the configuration database");
     const long connection = setup.DBConnection();
     if (connection == 1) {
         Outcome("failed (1)");
+        std::cerr << kConnectionHint;
         return kConnectionFailed;
     }
     if (connection == 8) {
@@ -268,6 +283,8 @@ int main(int argc, char** argv)
         return kUsage;
     }
 
+    // gethostname, which tells whether this machine is the publisher, needs it.
+    const platform::SocketsLayer sockets;
     try {
         if (argument == "--connect-only")
             return ConnectOnly();

@@ -117,6 +117,8 @@ int Fail(const std::string& text, const std::string& name, std::unique_ptr<CZent
 
 int Uninstall(const std::string& commandLine)
 {
+    // gethostname, which tells whether this machine is the publisher, needs it.
+    const platform::SocketsLayer sockets;
     if (commandLine.empty()) {
         ShowMessage(kNoCommandLine, "");
         return -1;

@@ -291,7 +291,7 @@ std::string HostDatabase::snapshot() {
 // ---------------------------------------------------------------------------
 // Prefix
 
-Prefix::Prefix(Backend backend) {
+Prefix::Prefix(Backend backend, Folders folders) {
     SaveVariable(saved_, "ZENTRA_PREFIX");
     SaveVariable(saved_, "ODBCSYSINI");
     ProcessDriverFolder& drivers = DriverFolder();
@@ -308,8 +308,10 @@ Prefix::Prefix(Backend backend) {
     path_ = MakeTempFolder("zentra-prefix");
     WriteFile(path_ + "/odbcinst.ini", ini);
     WriteFile(path_ + "/odbc.ini", "");
-    fs::create_directories(path_ + "/drive_c/Program Files/Norvane/DialPlan");
-    fs::create_directories(path_ + "/drive_c/Program Files/Norvane/Orvilex/Zentra");
+    if (folders == Folders::Created) {
+        fs::create_directories(path_ + "/drive_c/Program Files/Norvane/DialPlan");
+        fs::create_directories(path_ + "/drive_c/Program Files/Norvane/Orvilex/Zentra");
+    }
 
     ::setenv("ZENTRA_PREFIX", path_.c_str(), 1);
 }
