@@ -3,16 +3,6 @@
 // The CSV-to-database loader: loads every section of a dial-plan file into the
 // database named by server and database, in one transaction.
 
-#if defined(_WIN32)
-#  if defined(QUILLET_BUILDING)
-#    define QUILLET_API __declspec(dllexport)
-#  else
-#    define QUILLET_API __declspec(dllimport)
-#  endif
-#else
-#  define QUILLET_API __attribute__((visibility("default")))
-#endif
-
 extern "C" {
 
 // Results of CInstallCSVFile.
@@ -25,9 +15,9 @@ enum {
 
 // 0 when every row of the file is in the database; non-zero when nothing was
 // inserted (the file was refused, or the database failed).
-QUILLET_API int CInstallCSVFile(const char* server, const char* database, const char* user,
-                                const char* password, const char* path);
+int CInstallCSVFile(const char* server, const char* database, const char* user,
+                    const char* password, const char* path);
 
 // The message of the last failed CInstallCSVFile of this thread, "" after a success.
-QUILLET_API const char* CInstallCSVFileLastError(void);
+const char* CInstallCSVFileLastError(void);
 }
