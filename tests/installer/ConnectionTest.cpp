@@ -166,10 +166,11 @@ TEST_P(DBConnectionTest, NoServerInTheRegistryIsAFailedConnection)
         EXPECT_EQ(1, fresh.DBConnection());
         EXPECT_FALSE(freshProbe.connection());
         EXPECT_EQ("", freshProbe.connectString()) << "no connection may be attempted";
-        if (c.registry.empty())  // the key is created on the way
+        if (c.registry.empty()) {  // the key is created on the way
             EXPECT_NE(std::string::npos,
                       zentra_test::ReadFile(hive).find(
                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]"));
+        }
     }
 }
 
