@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "loader/RunLock.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
 
@@ -143,6 +144,30 @@ int CZentraSetup::RunUpdate(const std::string& sql)
     ReleaseQuery();
     std::unique_ptr<odbc::Statement> statement(connection.createStatement());
     return statement->executeUpdate(sql);
+}
+
+void CZentraSetup::RunChange(const std::string& sql, int rows)
+{
+    const int changed = RunUpdate(sql);
+    if (changed != rows)
+        throw odbc::SQLException("\"" + sql + "\" changed " + std::to_string(changed) + " rows where " +
+                                     std::to_string(rows) + " must change: another session has changed the dial "
+                                     "plan's rows meanwhile",
+                                 "ZE001");
+}
+
+std::unique_ptr<odbc::ExclusiveTransaction> CZentraSetup::BeginRun()
+{
+    ReleaseQuery();
+    return std::make_unique<odbc::ExclusiveTransaction>(Database(), quillet::ConfigurationDatabaseLock([this] {
+        const std::string notice = quillet::WaitingNotice();
+        // The step that waits has its log open, or none is open yet.
+        if (m_log != nullptr) {
+            Log(notice + "\n");
+            std::fflush(m_log);
+        }
+        std::fprintf(stderr, "%s\n", notice.c_str());
+    }));
 }
 
 void CZentraSetup::ReleaseQuery()

@@ -7,10 +7,15 @@
 
 #include "installer/ZentraExport.h"
 
+namespace zentra_csv {
+struct RewrittenFile;
+}  // namespace zentra_csv
+
 namespace odbc {
 class Connection;
 class Statement;
 class ResultSet;
+class ExclusiveTransaction;
 }  // namespace odbc
 
 // The installer object: everything one installation, upgrade or removal of a
@@ -34,7 +39,9 @@ public:
     // not the publisher.
     long DBConnection();
     // 6 new installation, 7 upgraded, 2 or 5 upgrade refused, 12 refused before
-    // anything was touched (bad name, no log, bad file).
+    // anything was touched (bad name, no log, damaged file), 13 the dial plan
+    // was removed by another run before the upgrade could begin (nothing
+    // changed; it is to be installed anew).
     int DialPlanMain(std::string name);
     // Hands a dial-plan file to the CSV loader; false when the loader failed.
     bool ZentraInstallCSVFile(std::string path);
@@ -43,6 +50,25 @@ public:
     int UnInstallDialPlan(std::string name);
 
 private:
+    // How a run that changes the database ends: committed, or rolled back
+    // once every change has been made (a preview).
+    enum class RunEnd { Commit, RollBack };
+
+    // The new installation's database work under the run lock, in one
+    // transaction: the choice of free digit-analysis IDs, the rewrite of the
+    // file in memory, the load. Only after the commit is the rewritten file
+    // written as NAME.csv (the delivered one kept as NAME_new.csv) and copied
+    // into the dial plan's folder. 0 installed (or, rolled back, previewed),
+    // 3 the delivered file cannot be read, 14 another run installed the dial
+    // plan meanwhile (nothing changed). A failed load throws
+    // quillet::DatabaseError, with everything rolled back.
+    int InstallNewDialPlan(std::string name, RunEnd end);
+    // The upgrade of UpgradeDialPlan, ended as told.
+    int UpgradeInTransaction(const std::string& name, RunEnd end);
+    // Opens the run's transaction under the configuration database's lock; a
+    // wait for it is told in the log and on standard error.
+    std::unique_ptr<odbc::ExclusiveTransaction> BeginRun();
+
     // Connection (registry data source, publisher check).
     std::string ExtractServerFromDSN(std::string& dataSource);
     // 0 this machine is the publisher, 8 it is not, 1 its host name is unknown.
@@ -53,6 +79,18 @@ private:
     int UpgradeDialPlan(std::string name);
     void ReplaceDAId(std::string name);
     void CopyDialPlanFile();
+
+    // The pieces of the digit-analysis ID rewrite. The delivered NAME.csv,
+    // whole (false, told, when it cannot be read); the IDs that instructions of
+    // the database hold; the log of the rewritten lines; and the files: the
+    // delivered one kept as NAME_new.csv, the rewritten one written as
+    // NAME.csv and copied into the dial plan's folder.
+    bool ReadDeliveredFile(const std::string& name, std::string& text);
+    std::vector<long long> UsedDigitAnalysisIds();
+    void LogRewrite(const zentra_csv::RewrittenFile& rewrite);
+    bool KeepDeliveredFile(const std::string& name);
+    bool WriteRewrittenFile(const zentra_csv::RewrittenFile& rewrite, bool logLines);
+    void CopyRewrittenFile(const std::string& name);
 
     // Dial-plan file readers.
     void CSVReadDialPlanDescription();
@@ -107,6 +145,9 @@ private:
     void RunStatement(const std::string& sql);
     // Runs a statement through executeUpdate on a new statement; the row count.
     int RunUpdate(const std::string& sql);
+    // Runs a change that must touch exactly `rows` rows; throws
+    // odbc::SQLException when it does not (another session changed the rows).
+    void RunChange(const std::string& sql, int rows);
     void ReleaseQuery();
 
     std::string m_database;

@@ -22,6 +22,16 @@ public:
         setup.ReplaceDAId(name);
     }
 
+    // The database half of a new installation, after DialPlanMain returned 6 on
+    // the same object: free IDs chosen and the rows loaded in one transaction
+    // under the run lock, then the rewritten file kept. 0 installed, 3 the
+    // delivered file cannot be read, 14 another run installed the dial plan
+    // meanwhile (nothing changed). A failed load throws, with nothing loaded.
+    static int InstallNewDialPlan(CZentraSetup& setup, const std::string& name)
+    {
+        return setup.InstallNewDialPlan(name, CZentraSetup::RunEnd::Commit);
+    }
+
     // The rewritten file that ReplaceDAId left in the current folder, for the
     // loader; empty when the delivered file was missing or could not be kept.
     static const std::string& RewrittenCsvPath(const CZentraSetup& setup)

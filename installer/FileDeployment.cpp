@@ -7,6 +7,7 @@
 #include <string>
 
 #include "installer/DialPlanName.h"
+#include "installer/MessageDeferral.h"
 #include "platform/Win32.h"
 
 namespace {
@@ -38,11 +39,6 @@ DWORD CopyReplacing(const std::string& source, const std::string& destination)
     return GetLastError();
 }
 
-void ShowMessage(const std::string& text, const std::string& caption)
-{
-    MessageBoxA(NULL, text.c_str(), caption.c_str(), MB_OK);
-}
-
 }  // namespace
 
 void CZentraSetup::CopyDialPlanFile()
@@ -61,7 +57,7 @@ void CZentraSetup::CopyDialPlanFile()
     if (error != 0) {
         LogFormat("Failed to copy the DialPlan file to the destination %s", dialPlanDestination);
         LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowMessage("Failed to Copy the DialPlan file to the path " + dialPlanDestination + " ",
+        ShowInstallerMessage("Failed to Copy the DialPlan file to the path " + dialPlanDestination + " ",
                     name);
         CloseLog();
         return;
@@ -73,7 +69,7 @@ void CZentraSetup::CopyDialPlanFile()
     if (error != 0) {
         LogFormat("Failed to copy the uninstall file to the path %s\n", uninstallDestination);
         LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowMessage("Failed to Copy the UnInstall file to the path " + uninstallDestination + " ",
+        ShowInstallerMessage("Failed to Copy the UnInstall file to the path " + uninstallDestination + " ",
                     "uninstall.exe");
     } else {
         LogFormat("Copied the uninstall file uninstall.exe to the path %s\n",
@@ -87,7 +83,7 @@ void CZentraSetup::CopyDialPlanFile()
         LogFormat("Failed to copy the ReadMe file %s", readMeSource);
         LogFormat(" to the path %s\n", readMeDestination);
         LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowMessage("Failed to Copy the ReadMe file to the path " + readMeDestination + " ",
+        ShowInstallerMessage("Failed to Copy the ReadMe file to the path " + readMeDestination + " ",
                     readMeSource);
     } else {
         LogFormat("Copied the ReadMe file %s", readMeSource);
@@ -95,5 +91,5 @@ void CZentraSetup::CopyDialPlanFile()
     }
 
     CloseLog();
-    ShowMessage(kCompletionText, name);
+    ShowInstallerMessage(kCompletionText, name);
 }

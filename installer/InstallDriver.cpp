@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "dialplanfile/DialPlanFile.h"
 #include "installer/DialPlanName.h"
+#include "installer/MessageDeferral.h"
 #include "installer/SqlText.h"
 #include "loader/Quillet.h"
 #include "odbc/odbc.h"
@@ -14,8 +16,22 @@ namespace {
 // Refuses an installation before anything is touched.
 int RefuseInstallation(const std::string& reason)
 {
-    MessageBoxA(NULL, reason.c_str(), "Installation Failed", MB_OK);
+    ShowInstallerMessage(reason, "Installation Failed");
     return 12;
+}
+
+// Why the delivered file NAME.csv cannot be installed as the dial plan name,
+// or "" when it can.
+std::string DeliveredFileProblem(const std::string& name)
+{
+    dialplan::DialPlanFile file;
+    try {
+        file.Read(name + ".csv");
+        file.CheckInstallable(name);
+    } catch (const dialplan::FileError& error) {
+        return error.what();
+    }
+    return "";
 }
 
 }  // namespace
@@ -39,6 +55,17 @@ int CZentraSetup::DialPlanMain(std::string name)
 
     std::memset(m_logPath, 0, sizeof(m_logPath));
     std::memcpy(m_logPath, logPath.c_str(), logPath.size());
+
+    // Both roads work from the delivered file, and an upgrade deletes whatever
+    // it does not list: a damaged file is refused before anything happens.
+    const std::string fileProblem = DeliveredFileProblem(name);
+    if (!fileProblem.empty()) {
+        OpenLog();
+        Log("The dial plan file is refused: " + fileProblem + "\n");
+        CloseLog();
+        return RefuseInstallation("The dial plan file " + name +
+                                  ".csv cannot be installed; nothing has been changed.\n" + fileProblem);
+    }
 
     try {
         if (CheckNewDialPlan(name))

@@ -1,12 +1,20 @@
 #include "loader/DatabaseLoad.h"
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "odbc/OdbcApi.h"
 #include "odbc/odbc.h"
 
 namespace quillet {
+
+using dialplan::DialPlanFile;
+using dialplan::Layout;
+using dialplan::ParseInt32;
+using dialplan::Row;
+using dialplan::Table;
+using dialplan::TableLayout;
 
 namespace {
 
@@ -137,23 +145,46 @@ void StoreTable(odbc::Connection& connection, const DialPlanFile& file, Table ta
         InsertRows(*rest, layout, types, file.path(), begin, rows.end());
 }
 
+// Looks again, inside the transaction, at what the file must not meet in the
+// database: its dial plan installed, or a digit-analysis ID of its
+// instructions held by another instruction (or twice in the file).
+void CheckNotInstalled(odbc::Connection& connection, const DialPlanFile& file)
+{
+    const Row& dialPlan = file.section(Table::DialPlan).rows.front();
+    std::unordered_set<long long> used;
+    try {
+        std::unique_ptr<odbc::PreparedStatement> named(
+            connection.prepareStatement("select pkid from DialPlan where name = ?"));
+        named->setString(1, std::string(dialPlan.values[1]));
+        std::unique_ptr<odbc::ResultSet> rows(named->executeQuery());
+        if (rows->next())
+            throw DatabaseError(file.path() + ": line " + std::to_string(dialPlan.line) + ": the dial plan \"" +
+                                std::string(dialPlan.values[1]) + "\" is installed already (pkid " +
+                                rows->getString(1) + ")");
+        std::unique_ptr<odbc::Statement> statement(connection.createStatement());
+        std::unique_ptr<odbc::ResultSet> ids(statement->executeQuery("select digitAnalysisID from DigitDiscardInstruction"));
+        while (ids->next())
+            used.insert(ids->getInt(1));
+    } catch (const odbc::SQLException& error) {
+        throw DatabaseError(file.path() + ": the database cannot be read: " + error.getMessage());
+    }
+    for (const Row& row : file.section(Table::DigitDiscardInstruction).rows) {
+        int id = 0;
+        if (!ParseInt32(row.values[3], id))
+            continue;
+        if (!used.insert(id).second)
+            throw DatabaseError(file.path() + ": line " + std::to_string(row.line) + ": the digitAnalysisID " +
+                                std::to_string(id) + " is held by another digit discard instruction already");
+    }
+}
+
 }  // namespace
 
-void StoreDialPlanFile(odbc::Connection& connection, const DialPlanFile& file)
+void InsertDialPlanRows(odbc::Connection& connection, const DialPlanFile& file)
 {
-    std::unique_ptr<odbc::Transaction> transaction;
-    try {
-        transaction = std::make_unique<odbc::Transaction>(connection);
-    } catch (const odbc::SQLException& error) {
-        throw DatabaseError(file.path() + ": the database cannot begin a transaction: " + error.getMessage());
-    }
+    CheckNotInstalled(connection, file);
     for (Table table : kLoadOrder)
         StoreTable(connection, file, table);
-    try {
-        transaction->commit();
-    } catch (const odbc::SQLException& error) {
-        throw DatabaseError(file.path() + ": the database cannot commit the rows: " + error.getMessage());
-    }
 }
 
 }  // namespace quillet

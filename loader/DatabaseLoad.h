@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "loader/DialPlanFile.h"
+#include "dialplanfile/DialPlanFile.h"
 
 namespace odbc {
 class Connection;
@@ -19,12 +19,15 @@ public:
     explicit DatabaseError(const std::string& message) : std::runtime_error(message) {}
 };
 
-// Inserts every row of a checked file in one transaction: DialPlan, then the
-// tags, the instructions and the members. Each table's rows go in batches
-// through statements prepared once, whose parameters take the values; no SQL
-// text is built from the file. A value goes in as an integer when the host
-// column is of an integer type, as text otherwise. Throws DatabaseError when
-// anything fails; the transaction is then rolled back.
-void StoreDialPlanFile(odbc::Connection& connection, const DialPlanFile& file);
+// Inserts every row of a checked file, in the caller's transaction: DialPlan,
+// then the tags, the instructions and the members. First looks again at the
+// database: the dial plan must not be installed, and no instruction may hold a
+// digit-analysis ID of the file (nor two of the file the same one). Each
+// table's rows go in batches through statements prepared once, whose
+// parameters take the values; no SQL text is built from the file. A value goes
+// in as an integer when the host column is of an integer type, as text
+// otherwise. Throws DatabaseError when anything fails; the caller then rolls
+// its transaction back.
+void InsertDialPlanRows(odbc::Connection& connection, const dialplan::DialPlanFile& file);
 
 }  // namespace quillet

@@ -1,12 +1,14 @@
 #include "loader/Quillet.h"
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
 
 #include "loader/ConnectString.h"
 #include "loader/DatabaseLoad.h"
-#include "loader/DialPlanFile.h"
+#include "loader/RunLock.h"
+#include "dialplanfile/DialPlanFile.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
 
@@ -38,7 +40,7 @@ extern "C" int CInstallCSVFile(const char* server, const char* database, const c
             return Fail(QUILLET_FILE_REFUSED, "no dial-plan file was named");
 
         // The whole file is read and checked before the database is touched.
-        quillet::DialPlanFile file;
+        dialplan::DialPlanFile file;
         file.Read(filePath);
 
         platform::UseDriverConfiguration();
@@ -51,9 +53,19 @@ extern "C" int CInstallCSVFile(const char* server, const char* database, const c
                                         "\" on the server \"" + Text(server) + "\": " + error.getMessage();
             return Fail(QUILLET_DATABASE_FAILED, message.c_str());
         }
-        quillet::StoreDialPlanFile(*connection, file);
+        // Like every run that changes the database, under the run lock and in
+        // one transaction: every row or none.
+        odbc::ExclusiveTransaction run(*connection, quillet::ConfigurationDatabaseLock([] {
+            std::fprintf(stderr, "%s\n", quillet::WaitingNotice().c_str());
+        }));
+        quillet::InsertDialPlanRows(*connection, file);
+        try {
+            run.commit();
+        } catch (const odbc::SQLException& error) {
+            throw quillet::DatabaseError(filePath + ": the database cannot commit the rows: " + error.getMessage());
+        }
         return QUILLET_OK;
-    } catch (const quillet::FileError& error) {
+    } catch (const dialplan::FileError& error) {
         return Fail(QUILLET_FILE_REFUSED, error.what());
     } catch (const quillet::DatabaseError& error) {
         return Fail(QUILLET_DATABASE_FAILED, error.what());

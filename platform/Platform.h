@@ -74,6 +74,9 @@ private:
     bool started_;
 };
 
+// Sets a variable of this process's environment, as getenv sees it.
+void SetProcessEnvironment(const std::string& name, const std::string& value);
+
 // Points unixODBC at the driver configuration of the prefix folder: unless
 // ODBCSYSINI is set, and $ZENTRA_PREFIX/odbcinst.ini exists, ODBCSYSINI becomes
 // the prefix folder. Does nothing under _WIN32.

@@ -7,6 +7,8 @@
 //   zentra-setup --connect-only  connect to the configuration database and print
 //                                "DBConnection: N"
 //   zentra-setup --help          print the usage and the exit statuses
+//   --lock-timeout SECONDS       how long a run waits for another one to end
+//                                (default 30, or ZENTRA_LOCK_TIMEOUT)
 //
 // Exit status:
 //    0  installed, upgraded, or (on a machine that is not the database
@@ -21,6 +23,8 @@
 //    8  the installer refused the dial plan before changing anything
 //    9  the dial-plan file could not be deployed
 //   10  a folder the files are deployed into could not be created
+//   11  the configuration database was held by another run or session longer
+//       than the wait allows (--lock-timeout); nothing was changed
 // With --connect-only the status is the DBConnection result itself: 0 connected,
 // 1 connection failed, 8 this machine is not the database publisher.
 //
@@ -28,13 +32,16 @@
 // installer's message boxes.
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "installer/CZentraSetup.h"
 #include "installer/CZentraSetupSteps.h"
 #include "installer/DialPlanName.h"
+#include "loader/DatabaseLoad.h"
 #include "loader/Quillet.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
@@ -53,10 +60,11 @@ enum ExitStatus {
     kRefused = 8,
     kNotDeployed = 9,
     kNoFolder = 10,
+    kBusy = 11,
 };
 
 const char* const kUsageText =
-    "Usage: zentra-setup NAME\n"
+    "Usage: zentra-setup [--lock-timeout SECONDS] NAME\n"
     "       zentra-setup --connect-only\n"
     "       zentra-setup --help\n"
     "\n"
@@ -67,6 +75,9 @@ const char* const kUsageText =
     "\n"
     "  --connect-only  connect to the configuration database, print \"DBConnection: N\"\n"
     "                  and exit with N (0 connected, 1 failed, 8 not the publisher)\n"
+    "  --lock-timeout SECONDS\n"
+    "                  how long to wait while another run or session holds the\n"
+    "                  configuration database (default 30; ZENTRA_LOCK_TIMEOUT)\n"
     "  --help          print this text\n"
     "\n"
     "Exit status:\n"
@@ -79,7 +90,9 @@ const char* const kUsageText =
     "   7  a database error or another error stopped the installation\n"
     "   8  the installer refused the dial plan before changing anything\n"
     "   9  the dial-plan file could not be deployed\n"
-    "  10  a folder the files are deployed into could not be created\n";
+    "  10  a folder the files are deployed into could not be created\n"
+    "  11  another run or session held the configuration database longer than the\n"
+    "      wait allows; nothing changed\n";
 
 // What to look at when the connection fails.
 const char* const kConnectionHint =
@@ -162,30 +175,30 @@ int ConnectOnly()
     return static_cast<int>(result);
 }
 
-// Loads the rewritten file of a new installation and deploys the files.
-int FinishNewInstallation(CZentraSetup& setup, const std::string& name)
+// The new installation's database work and the deployment. Sets again when
+// another run installed the dial plan meanwhile and nothing was done.
+int FinishNewInstallation(CZentraSetup& setup, const std::string& name, bool& again)
 {
-    Step("Assigning free digit-analysis IDs in " + name + ".csv");
-    CZentraSetupSteps::ReplaceDAId(setup, name);
-    const std::string csvPath = CZentraSetupSteps::RewrittenCsvPath(setup);
-    if (csvPath.empty() || !FileExists(csvPath)) {
-        Outcome("failed: " + name + ".csv could not be rewritten");
+    Step("Assigning free digit-analysis IDs and loading " + name + ".csv");
+    const int loaded = CZentraSetupSteps::InstallNewDialPlan(setup, name);
+    if (loaded == 14) {
+        Outcome("another run has installed " + name + " meanwhile; nothing was changed (14)");
+        again = true;
+        return kDone;
+    }
+    if (loaded != 0) {
+        Outcome("failed: " + name + ".csv could not be read");
         return kFileMissing;
     }
     Outcome("done (the delivered file is kept as " + name + "_new.csv)");
-
-    Step("Loading " + csvPath + " into the configuration database");
-    if (!setup.ZentraInstallCSVFile(csvPath)) {
-        Outcome(std::string("failed: ") + CInstallCSVFileLastError());
-        return kLoaderFailed;
-    }
-    Outcome("done");
 
     const int deployed = Deploy(setup, name, true);
     if (deployed == kDone)
         Outcome("The dial plan " + name + " is installed.");
     return deployed;
 }
+
+int InstallOnce(const std::string& name, bool& again);
 
 int Install(const std::string& name)
 {
@@ -218,6 +231,22 @@ int Install(const std::string& name)
         Outcome("ok");
     }
 
+    // A run decides inside its own transaction; when another run changed the
+    // dial plan between the lookup and that transaction (installed it, or
+    // removed it), nothing was done and the decision is made again.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        bool again = false;
+        const int status = InstallOnce(name, again);
+        if (!again)
+            return status;
+    }
+    Outcome("The dial plan " + name + " kept changing under other runs; nothing was changed.");
+    return kError;
+}
+
+int InstallOnce(const std::string& name, bool& again)
+{
     CZentraSetup setup;
     Step("Connecting to the configuration database");
     const long connection = setup.DBConnection();
@@ -241,7 +270,7 @@ int Install(const std::string& name)
     switch (result) {
     case 6:
         Outcome("not installed: new installation (6)");
-        return FinishNewInstallation(setup, name);
+        return FinishNewInstallation(setup, name, again);
     case 7: {
         Outcome("installed: upgraded (7)");
         const int deployed = Deploy(setup, name, true);
@@ -259,6 +288,10 @@ int Install(const std::string& name)
     case 12:
         Outcome("refused before anything was changed (12)");
         return kRefused;
+    case 13:
+        Outcome("another run has removed " + name + " meanwhile; nothing was changed (13)");
+        again = true;
+        return kDone;
     default:
         Outcome("unexpected result (" + std::to_string(result) + ")");
         return kError;
@@ -269,26 +302,66 @@ int Install(const std::string& name)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::string name;
+    bool connectOnly = false;
+    for (std::size_t k = 0; k < arguments.size(); ++k) {
+        const std::string& argument = arguments[k];
+        if (argument == "--help" || argument == "-h") {
+            std::cout << kUsageText;
+            return kDone;
+        }
+        if (argument == "--connect-only") {
+            connectOnly = true;
+        } else if (argument == "--lock-timeout" || argument.rfind("--lock-timeout=", 0) == 0) {
+            std::string seconds;
+            if (argument == "--lock-timeout") {
+                if (++k == arguments.size()) {
+                    std::cerr << "zentra-setup: --lock-timeout needs a number of seconds\n" << kUsageText;
+                    return kUsage;
+                }
+                seconds = arguments[k];
+            } else {
+                seconds = argument.substr(std::strlen("--lock-timeout="));
+            }
+            if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string::npos ||
+                seconds.size() > 5) {
+                std::cerr << "zentra-setup: --lock-timeout takes a whole number of seconds, not \"" << seconds
+                          << "\"\n";
+                return kUsage;
+            }
+            // The library reads it where the lock is taken.
+            platform::SetProcessEnvironment("ZENTRA_LOCK_TIMEOUT", seconds);
+        } else if (!argument.empty() && argument[0] == '-') {
+            std::cerr << "zentra-setup: unknown option " << argument << "\n" << kUsageText;
+            return kUsage;
+        } else if (name.empty() && !connectOnly) {
+            name = argument;
+        } else {
+            std::cerr << "zentra-setup: one dial plan name at most\n" << kUsageText;
+            return kUsage;
+        }
+    }
+    if (connectOnly == !name.empty()) {
         std::cerr << kUsageText;
-        return kUsage;
-    }
-    const std::string argument = argv[1];
-    if (argument == "--help" || argument == "-h") {
-        std::cout << kUsageText;
-        return kDone;
-    }
-    if (!argument.empty() && argument[0] == '-' && argument != "--connect-only") {
-        std::cerr << "zentra-setup: unknown option " << argument << "\n" << kUsageText;
         return kUsage;
     }
 
     // gethostname, which tells whether this machine is the publisher, needs it.
     const platform::SocketsLayer sockets;
     try {
-        if (argument == "--connect-only")
+        if (connectOnly)
             return ConnectOnly();
-        return Install(argument);
+        return Install(name);
+    } catch (const odbc::LockNotGranted& error) {
+        std::cout << std::endl;
+        std::cerr << "zentra-setup: " << error.getMessage() << " Nothing has been changed." << std::endl;
+        return kBusy;
+    } catch (const quillet::DatabaseError& error) {
+        std::cout << "failed: " << error.what() << std::endl;
+        std::cerr << "zentra-setup: the CSV loader failed; nothing has been installed: " << error.what()
+                  << std::endl;
+        return kLoaderFailed;
     } catch (const odbc::SQLException& error) {
         std::cout << std::endl;
         std::cerr << "zentra-setup: database error: " << error.getMessage() << std::endl;

@@ -29,6 +29,8 @@ const char* const kRouteFiltersRefer =
     "UnInstallation Failed.\nPlease remove the route filters\nassociated with this\nDial Plan "
     "and then UnInstall";
 const char* const kUnknownError = "UnInstallation Failed.\nAn unknown error ended the removal.";
+// Said after a database error: the removal's deletes were rolled back.
+const char* const kNothingRemoved = "\nNothing was removed.";
 const char* const kComplete =
     "Un-Installation is complete.\nPlease run uninstall.exe on another nodes if exist. Please "
     "restart the Norvane Orvilex service on all involved nodes to unload the dial plan.";
@@ -40,8 +42,10 @@ class RemovalLog {
 public:
     ~RemovalLog() { Close(); }
 
-    // Creates (or empties) the log in the dial plan's folder, or else
-    // name + "_install.txt" in the current folder. False when neither opens.
+    // Creates (or empties) the log in the dial plan's folder, or else appends
+    // to name + "_install.txt" in the current folder: run where it is
+    // deployed, that is the installation's own log, whose history must stay.
+    // False when neither opens.
     bool Create(const std::string& name)
     {
         path_ = std::string(kZentraFolder) + name + "\\" + name + "_uninstall.txt";
@@ -49,7 +53,7 @@ public:
         file_ = platform::OpenFile(path_, "w");
         if (file_ == nullptr) {
             path_ = name + "_install.txt";
-            file_ = platform::OpenFile(path_, "w");
+            file_ = platform::OpenFile(path_, "a");
         }
         return file_ != nullptr;
     }
@@ -159,6 +163,8 @@ int Uninstall(const std::string& commandLine)
             }
             log.Resume();
             switch (removal) {
+            case 0:
+                break;
             case 9:
                 return Fail(kPatternsRefer, name, setup, log);
             case 10:
@@ -166,9 +172,12 @@ int Uninstall(const std::string& commandLine)
             case 11:
                 return Fail(kRouteFiltersRefer, name, setup, log);
             default:
-                // 0; the library's 12 (name refused) cannot come, as the same
-                // check has passed above.
-                break;
+                // A result this program does not know: the dial plan may still
+                // be in the database, so its files stay.
+                return Fail("UnInstallation Failed.\nThe removal ended with the result " +
+                                std::to_string(removal) + ", which this uninstaller does not know.\nThe dial "
+                                "plan's files have been left in place.",
+                            name, setup, log);
             }
             log.WriteFormat("Deleted the existing entries for the Dial Plan = %s\n", name);
             log.Flush();
@@ -176,9 +185,9 @@ int Uninstall(const std::string& commandLine)
     } catch (const std::exception& error) {
         // The removal stopped on a database error: its deletes were undone, so
         // the deployed files stay for another try.
-        return Fail(error.what(), name, setup, log);
+        return Fail(std::string(error.what()) + kNothingRemoved, name, setup, log);
     } catch (...) {
-        return Fail(kUnknownError, name, setup, log);
+        return Fail(std::string(kUnknownError) + kNothingRemoved, name, setup, log);
     }
     setup.reset();
 

@@ -1,45 +1,47 @@
 #include "installer/csv/CsvLines.h"
 
+#include <cstdio>
+
 #include "platform/Platform.h"
 
 namespace zentra_csv {
 
-LineFile::LineFile(const std::string& windowsPath)
-    : m_file(platform::OpenFile(windowsPath, "rb")), m_failed(m_file == nullptr)
+namespace {
+
+// The whole file; false when it cannot be opened or read through.
+bool ReadWhole(const std::string& windowsPath, std::string& text)
 {
+    FILE* file = platform::OpenFile(windowsPath, "rb");
+    if (file == nullptr)
+        return false;
+    char buffer[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
+        text.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        text.clear();
+    return !failed;
 }
 
-LineFile::~LineFile()
+}  // namespace
+
+LineFile::LineFile(const std::string& windowsPath)
+    : m_open(ReadWhole(windowsPath, m_text)), m_lines(m_text), m_failed(!m_open)
 {
-    if (m_file != nullptr)
-        std::fclose(m_file);
 }
 
 bool LineFile::readLine(std::string& line)
 {
     line.clear();
-    if (m_failed)
+    std::string_view next;
+    if (m_failed || !m_lines.next(next)) {
+        m_failed = true;
         return false;
-    bool readAny = false;
-    for (;;) {
-        const int c = std::getc(m_file);
-        if (c == EOF) {
-            // A last line without LF still counts; a read error loses the line.
-            if (std::ferror(m_file) || !readAny) {
-                m_failed = true;
-                line.clear();
-                return false;
-            }
-            return true;
-        }
-        readAny = true;
-        if (c == '\n') {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            return true;
-        }
-        line.push_back(static_cast<char>(c));
     }
+    line.assign(next.data(), next.size());
+    return true;
 }
 
 bool LineFile::skipPast(const char* text)

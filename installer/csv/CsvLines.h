@@ -3,14 +3,13 @@
 // Line and field access to a dial-plan file, shared by the table readers and the
 // digit-analysis ID rewrite.
 //
-// A dial-plan file is single-byte text. Its lines end in CR LF or in a bare LF,
-// read alike: a line is the bytes up to the next LF, without the LF and without a
-// CR right before it. A last line without LF is read like any other. Files are
-// opened in binary mode and the CR is dropped here, so that the readers see the
-// same lines on every platform.
+// A dial-plan file is single-byte text. Its lines are split by the dial-plan
+// file's one line splitter, so that these readers see exactly the lines that
+// the file check saw, on every platform.
 
-#include <cstdio>
 #include <string>
+
+#include "dialplanfile/LineSplitter.h"
 
 namespace zentra_csv {
 
@@ -24,16 +23,17 @@ constexpr const char* kTypeRowText = "UNIQUEIDENTIFIER";
 constexpr const char* kInstructionTypeRow =
     "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
 
-// A dial-plan file opened for reading lines; closed when the object goes.
+// A dial-plan file read for its lines. The file is read whole when the object
+// is made; the lines are then taken from memory.
 class LineFile {
 public:
-    // Opens the file by its Windows path, in binary mode.
+    // Reads the file by its Windows path, in binary mode.
     explicit LineFile(const std::string& windowsPath);
-    ~LineFile();
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
 
-    bool isOpen() const { return m_file != nullptr; }
+    // False when the file could not be opened or read through.
+    bool isOpen() const { return m_open; }
 
     // Reads the next line into line (emptied first). False at the end of the
     // file, on a read error, or when the file is not open; once a read has
@@ -44,7 +44,10 @@ public:
     bool skipPast(const char* text);
 
 private:
-    FILE* m_file;
+    // In this order: the text is read before the splitter looks at it.
+    std::string m_text;
+    bool m_open;
+    dialplan::LineSplitter m_lines;
     bool m_failed;
 };
 

@@ -1,7 +1,9 @@
 #include "installer/CZentraSetup.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "installer/DialPlanName.h"
 #include "installer/SqlText.h"
@@ -23,14 +25,19 @@ private:
     Close close_;
 };
 
+// The routes that the reference checks read: held still from the checks to the
+// commit, so that no route can come to refer to what the removal deletes.
+const std::vector<std::string> kRouteTables = {"NumPlan", "RouteList", "RouteFilter", "RouteFilterMember"};
+
 }  // namespace
 
 // Removes an installed dial plan's rows: its members, instructions, tags and
 // the DialPlan row, unless patterns, route lists or route filters still refer
-// to it. 0 removed or not installed, 9 patterns, 10 route lists, 11 route
-// filters refer to it, 12 the name is not usable (nothing touched, no log).
-// A database error reaches the caller; the deletes run in one transaction, so
-// it leaves the dial plan whole.
+// to it or to its instructions and tags. 0 removed or not installed, 9
+// patterns, 10 route lists, 11 route filters refer to it, 12 the name is not
+// usable (nothing touched, no log). Everything from the lookup to the deletes
+// runs in one transaction under the run lock; a database error reaches the
+// caller with the dial plan whole.
 int CZentraSetup::UnInstallDialPlan(std::string name)
 {
     // The name becomes part of the log's path and of every statement: a name
@@ -52,50 +59,64 @@ int CZentraSetup::UnInstallDialPlan(std::string name)
     Log("\n\n");
     Log("UnInstallDialPlan\n");
 
+    // What the removal decides, it decides on what this transaction sees, and
+    // no other run changes it meanwhile.
+    std::unique_ptr<odbc::ExclusiveTransaction> run = BeginRun();
+    struct Release {
+        CZentraSetup& setup;
+        ~Release() { setup.ReleaseQuery(); }
+    } release{*this};
+
     const std::string quotedName = SqlQuote(name);
 
-    // Runs a query after logging it; the caller looks at the first row and
-    // releases it.
-    auto query = [this](const std::string& sql) {
+    // Runs a query after logging it; whether it yields a row.
+    auto found = [this](const std::string& sql) {
         Log(sql);
         Log("\n\n");
-        return RunQuery(sql);
+        const bool any = RunQuery(sql)->next();
+        ReleaseQuery();
+        return any;
     };
 
-    odbc::ResultSet* rows = query("select pkid from DialPlan where name='" + quotedName + "'");
+    const std::string lookup = "select pkid from DialPlan where name='" + quotedName + "'";
+    Log(lookup);
+    Log("\n\n");
+    odbc::ResultSet* rows = RunQuery(lookup);
     if (!rows->next()) {
         Log("The dial plan does not exist in the OV");
-        CloseLog();
-        ReleaseQuery();
         return 0;
     }
     const std::string dialPlanPkid = rows->getString("pkid");
     ReleaseQuery();
     const std::string quotedPkid = SqlQuote(dialPlanPkid);
+    run->lockRows("DialPlan", "pkid = '" + quotedPkid + "'");
+    run->lockTablesAgainstWrites(kRouteTables);
 
     // The references that block a removal, in the order patterns, route lists,
-    // route filters; the first one found decides.
+    // route filters; the first one found decides. Besides the rows that name
+    // the dial plan, patterns that use one of its instructions and route
+    // filter members that use one of its tags block it too: they would be
+    // left pointing at deleted rows.
     const struct {
         std::string sql;
         int result;
     } references[] = {
         {"select * from NumPlan where fkDialPlan='" + quotedPkid + "'", 9},
+        {"select * from NumPlan where fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction "
+         "where fkDialPlan = '" + quotedPkid + "')",
+         9},
         {"Select * from RouteList T1, DigitDiscardInstruction T2 where T2.fkDialPlan= '" +
              quotedPkid + "' and T1.fkDigitDiscardInstruction = T2.pkid",
          10},
         {"select * from RouteFilter where fkDialPlan='" + quotedPkid + "'", 11},
+        {"select * from RouteFilterMember where fkDialPlanTag in (select pkid from DialPlanTag "
+         "where fkDialPlan = '" + quotedPkid + "')",
+         11},
     };
     for (const auto& reference : references) {
-        const bool found = query(reference.sql)->next();
-        ReleaseQuery();
-        if (found) {
-            CloseLog();
+        if (found(reference.sql))
             return reference.result;
-        }
     }
-
-    // The deletes go together or not at all.
-    odbc::Transaction transaction(Database());
 
     const std::string deleteMembers = std::string("delete from DigitDiscardInstructionMember") +
                                       " where (fkDigitDiscardInstruction" +
@@ -119,9 +140,12 @@ int CZentraSetup::UnInstallDialPlan(std::string name)
     Log(deleteDialPlan);
     Log("\n\n");
     CloseLog();
-    RunUpdate(deleteDialPlan);
+    if (RunUpdate(deleteDialPlan) < 1)
+        throw odbc::SQLException("\"" + deleteDialPlan + "\" deleted no row: another session has removed the dial "
+                                 "plan meanwhile",
+                                 "ZE001");
 
     ReleaseQuery();
-    transaction.commit();
+    run->commit();
     return 0;
 }

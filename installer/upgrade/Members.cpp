@@ -20,16 +20,11 @@ std::string MemberInsert(const std::string& pkid, const std::string& instruction
            SqlQuote(pkid) + "', '" + SqlQuote(instruction) + "', '" + SqlQuote(tag) + "')";
 }
 
-// Key of a (tag, instruction) pair of bare pkids. A line of the file never
-// holds a line feed, so it cannot occur inside either part.
+// Key of a (tag, instruction) pair of pkids, matched as identifiers. A line of
+// the file never holds a line feed, so it cannot occur inside either part.
 std::string PairKey(const std::string& tag, const std::string& instruction)
 {
-    std::string key;
-    key.reserve(tag.size() + 1 + instruction.size());
-    key += tag;
-    key += '\n';
-    key += instruction;
-    return key;
+    return zentra_upgrade::PkidKey(tag) + '\n' + zentra_upgrade::PkidKey(instruction);
 }
 
 }  // namespace
@@ -78,7 +73,7 @@ void CZentraSetup::InsertDDIMPredefinedDDI()
                     MemberInsert(m_csvDdiMemberPkids[r], instruction, m_csvDdiMemberTags[r]);
                 Log(insert);
                 Log("\n");
-                RunStatement(insert);
+                RunChange(insert, 1);
             }
         }
     }
@@ -93,12 +88,12 @@ void CZentraSetup::InsertDDIMNewDDI()
     const std::unordered_set<std::string> newInstructions = zentra_upgrade::PkidSet(m_newDdiPkids);
     for (std::size_t r = 0; r < m_csvDdiMemberPkids.size(); ++r) {
         const std::string& instruction = m_csvDdiMemberDdis.at(r);
-        if (newInstructions.count(BarePkid(instruction)) == 0)
+        if (newInstructions.count(zentra_upgrade::PkidKey(BarePkid(instruction))) == 0)
             continue;
         const std::string insert = MemberInsert(m_csvDdiMemberPkids[r], instruction, m_csvDdiMemberTags.at(r));
         Log(insert);
         Log("\n");
-        RunStatement(insert);
+        RunChange(insert, 1);
     }
     CloseLog();
 }

@@ -16,7 +16,7 @@ void CZentraSetup::NewDialPlanTag()
     const std::unordered_set<std::string> installed = zentra_upgrade::PkidSet(m_dbTagPkids);
     for (std::size_t i = 0; i < m_csvTagPkids.size(); ++i) {
         const std::string bare = BarePkid(m_csvTagPkids[i]);
-        if (installed.count(bare) != 0)
+        if (installed.count(zentra_upgrade::PkidKey(bare)) != 0)
             continue;
         m_newTags.push_back(m_csvTags.at(i));
         m_newTagPkids.push_back(bare);
@@ -35,7 +35,7 @@ void CZentraSetup::UpdateDialPlanDescription()
     Log("\n");
     Log(update);
     CloseLog();
-    RunStatement(update);
+    RunChange(update, 1);
 }
 
 void CZentraSetup::InsertNewTags()
@@ -50,7 +50,7 @@ void CZentraSetup::InsertNewTags()
             "', '" + SqlQuote(m_newTagOperatorMax.at(i)) + "', '" + SqlQuote(m_newTagSuppress.at(i)) + "')";
         Log(insert);
         Log("\n");
-        RunStatement(insert);
+        RunChange(insert, 1);
     }
     CloseLog();
 }

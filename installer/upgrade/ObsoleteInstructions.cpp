@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "installer/CZentraSetup.h"
+#include "installer/MessageDeferral.h"
 #include "installer/Pkid.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
 #include "odbc/odbc.h"
-#include "platform/Win32.h"
 
 void CZentraSetup::ObsoleteDigitDiscardInstruction()
 {
@@ -40,7 +40,7 @@ void CZentraSetup::ObsoleteDigitDiscardInstruction()
                 firstInvalid = k;
                 break;
             }
-            firstIndex.emplace(bare, k);
+            firstIndex.emplace(zentra_upgrade::PkidKey(bare), k);
             tried += bare;
             tried += '\n';
             triedEnd.push_back(tried.size());
@@ -52,7 +52,7 @@ void CZentraSetup::ObsoleteDigitDiscardInstruction()
     };
 
     for (std::size_t i = 0; i < m_dbDdiPkids.size(); ++i) {
-        const auto match = firstIndex.find(m_dbDdiPkids[i]);
+        const auto match = firstIndex.find(zentra_upgrade::PkidKey(m_dbDdiPkids[i]));
         if (match != firstIndex.end()) {
             writeTried(match->second);
             continue;
@@ -99,7 +99,7 @@ int CZentraSetup::CheckObsoleteDDIInUse()
         m_ddiInUse ? "The DDIs " + names +
                          " are associated with Route/Translation Patterns but are deleted in the new dial plan version"
                    : "The DDIs " + names + " are associated with Route Lists but are deleted in the new dial plan version";
-    MessageBoxA(NULL, message.c_str(), "Installation Failed", MB_OK);
+    ShowInstallerMessage(message, "Installation Failed");
     CloseLog();
     return 5;
 }
@@ -117,7 +117,7 @@ void CZentraSetup::DeleteObsoleteDDI_NOT_IN_USE()
         const std::string instruction = "Delete from DigitDiscardInstruction where pkid = '" + SqlQuote(pkid) + "'";
         Log("\n\n");
         Log(instruction);
-        RunStatement(instruction);
+        RunChange(instruction, 1);
     }
     CloseLog();
 }

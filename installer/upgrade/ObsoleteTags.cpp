@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "installer/CZentraSetup.h"
+#include "installer/MessageDeferral.h"
 #include "installer/Pkid.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
 #include "odbc/odbc.h"
-#include "platform/Win32.h"
 
 void CZentraSetup::ObsoleteDialPlanTag()
 {
@@ -23,9 +23,9 @@ void CZentraSetup::ObsoleteDialPlanTag()
         std::unordered_set<std::string> filePkids;
         filePkids.reserve(m_csvTagPkids.size());
         for (const std::string& pkid : m_csvTagPkids)
-            filePkids.insert(BarePkid(pkid));
+            filePkids.insert(zentra_upgrade::PkidKey(BarePkid(pkid)));
         for (std::size_t i = 0; i < m_dbTagPkids.size(); ++i) {
-            if (filePkids.count(m_dbTagPkids[i]) == 0) {
+            if (filePkids.count(zentra_upgrade::PkidKey(m_dbTagPkids[i])) == 0) {
                 m_obsoleteTags.push_back(m_dbTags.at(i));
                 m_obsoleteTagPkids.push_back(m_dbTagPkids[i]);
             }
@@ -52,7 +52,7 @@ int CZentraSetup::CheckObsoleteTagInUse()
     }
     const std::string message = "The tags " + zentra_upgrade::JoinWithCommas(m_obsoleteTagsInUse) +
                                 " have clause configured but are deleted in the new dial plan version";
-    MessageBoxA(NULL, message.c_str(), "Installation Failed", MB_OK);
+    ShowInstallerMessage(message, "Installation Failed");
     CloseLog();
     return 2;
 }
@@ -70,7 +70,7 @@ void CZentraSetup::DeleteObsoleteTags()
         const std::string tag = "Delete from DialPlanTag where pkid = '" + SqlQuote(pkid) + "'";
         Log("\n\n");
         Log(tag);
-        RunStatement(tag);
+        RunChange(tag, 1);
     }
     CloseLog();
 }

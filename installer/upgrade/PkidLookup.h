@@ -1,15 +1,30 @@
 #pragma once
 
+#include <cctype>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 namespace zentra_upgrade {
 
-// The pkids of a list as a set, for lookups by exact text (letter case counts).
+// The form in which a file pkid (made bare) and an installed one are matched:
+// as identifiers, whatever letter case either is written in. The database
+// keeps them in upper case; a file may write them in lower case.
+inline std::string PkidKey(std::string pkid)
+{
+    for (char& c : pkid)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return pkid;
+}
+
+// The keys of a list of pkids, for lookups.
 inline std::unordered_set<std::string> PkidSet(const std::vector<std::string>& pkids)
 {
-    return std::unordered_set<std::string>(pkids.begin(), pkids.end());
+    std::unordered_set<std::string> keys;
+    keys.reserve(pkids.size());
+    for (const std::string& pkid : pkids)
+        keys.insert(PkidKey(pkid));
+    return keys;
 }
 
 // Names joined with a single comma between neighbours, as the refusal messages

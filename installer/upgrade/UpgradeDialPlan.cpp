@@ -1,35 +1,59 @@
-// The upgrade of an installed dial plan: reads the file and the installed
-// rows, refuses while something that the new version drops is in use, and
-// applies the difference in one transaction.
+// The upgrade of an installed dial plan: reads the file, then, in one
+// transaction under the run lock, reads the installed rows, refuses while
+// something that the new version drops is in use, and applies the difference.
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "installer/CZentraSetup.h"
-#include "installer/upgrade/UpgradeFileCheck.h"
+#include "installer/MessageDeferral.h"
+#include "installer/SqlText.h"
 #include "odbc/odbc.h"
-#include "platform/Win32.h"
+
+namespace {
+
+// The routes that the reference checks read: held still from the checks to the
+// commit, so that no route can come to use a row the upgrade deletes.
+const std::vector<std::string> kRouteTables = {"NumPlan", "RouteList", "RouteFilter", "RouteFilterMember"};
+
+}  // namespace
 
 int CZentraSetup::UpgradeDialPlan(std::string name)
 {
+    return UpgradeInTransaction(name, RunEnd::Commit);
+}
+
+int CZentraSetup::UpgradeInTransaction(const std::string& name, RunEnd end)
+{
+    // DialPlanMain has checked the file: it is whole and well formed.
     m_csvPath = name + ".csv";
 
-    // The upgrade deletes whatever the file no longer lists: a file that is
-    // missing or damaged is refused before the database is looked at.
-    const zentra_upgrade::FileProblem problem = zentra_upgrade::CheckUpgradeFile(m_csvPath);
-    if (problem.refused) {
-        const std::string message = zentra_upgrade::FileRefusalMessage(m_csvPath, problem);
-        OpenLog();
-        Log("UpgradeDialPlan refused: " + message + "\n");
-        CloseLog();
-        MessageBoxA(NULL, message.c_str(), "Installation Failed", MB_OK);
-        return 12;
-    }
-
+    // The refusals' message boxes wait until the transaction has ended.
+    MessageDeferral deferral;
     try {
         CSVReadDialPlanDescription();
         CSVReadDialPlanTagTable();
         CSVReadDigitDiscardInstructionTable();
         CSVReadDigitDiscardInstructionMemberTable();
+
+        // Everything from here on is decided on what this transaction sees,
+        // and no other run changes it meanwhile.
+        std::unique_ptr<odbc::ExclusiveTransaction> run = BeginRun();
+        // Statements go before the transaction ends, however it ends.
+        struct Release {
+            CZentraSetup& setup;
+            ~Release() { setup.ReleaseQuery(); }
+        } release{*this};
+
+        if (run->lockRows("DialPlan", "pkid = '" + SqlQuote(m_dialPlanPkid) + "'") != 1) {
+            OpenLog();
+            Log("The dial plan " + name + " is no longer installed: another run has removed it since it was "
+                "looked up. Nothing has been changed.\n");
+            CloseLog();
+            return 13;
+        }
+        run->lockTablesAgainstWrites(kRouteTables);
 
         DBReadDialPlanTagTable();
         DBReadDigitDiscardInstructionTable();
@@ -47,28 +71,22 @@ int CZentraSetup::UpgradeDialPlan(std::string name)
         if (CheckObsoleteDDIInUse() == 5)
             return 5;
 
-        // Every change of the upgrade or none: an error on the way rolls back
-        // what the earlier statements did.
+        DeleteObsoleteDDI_NOT_IN_USE();
+        NewDialPlanTag();
+        UpdateDialPlanDescription();
+        UpdatePredefinedDDI();
+        DeleteObsoleteTags();
+        InsertNewTags();
+        NewDigitDiscardInstructions();
+        InsertNewDigitDiscardInstructions();
+        InsertDDIMPredefinedDDI();
+        InsertDDIMNewDDI();
+
         ReleaseQuery();
-        odbc::Transaction transaction(Database());
-        try {
-            DeleteObsoleteDDI_NOT_IN_USE();
-            NewDialPlanTag();
-            UpdateDialPlanDescription();
-            UpdatePredefinedDDI();
-            DeleteObsoleteTags();
-            InsertNewTags();
-            NewDigitDiscardInstructions();
-            InsertNewDigitDiscardInstructions();
-            InsertDDIMPredefinedDDI();
-            InsertDDIMNewDDI();
-        } catch (...) {
-            // Statements go before the rollback that leaving the scope does.
-            ReleaseQuery();
-            throw;
-        }
-        ReleaseQuery();
-        transaction.commit();
+        if (end == RunEnd::Commit)
+            run->commit();
+        else
+            run->rollback();
     } catch (...) {
         // A step left by an error has not closed its log.
         CloseLog();

@@ -20,31 +20,36 @@ using Rows = std::vector<List>;
 
 namespace {
 
-// The pkids of the dial plan, its tags T1 and T2, instructions I1 to I3 and members M1 and M2.
-std::string Guid(int n) { return "3F2504E0-4F89-41D3-9A0C-0305E82C330" + std::to_string(n); }
-const std::string kD = Guid(1), kT1 = Guid(2), kT2 = Guid(3), kI1 = Guid(4), kI2 = Guid(5), kI3 = Guid(6),
-                  kM1 = Guid(7), kM2 = Guid(8);
+// The pkids of the dial plan, its tags T1 and T2, instructions I1 to I7 and members M1 and M2.
+std::string Guid(int n) { return "3F2504E0-4F89-41D3-9A0C-0305E82C33" + std::to_string(10 + n); }
+const std::string kD = Guid(1), kT1 = Guid(2), kT2 = Guid(3), kM1 = Guid(4), kM2 = Guid(5);
+std::string Instruction(int k) { return Guid(10 + k); }  // k from 1
+
+const char* const kNames[7] = {"NoDigits", "PreDot", "PreAt", "Trailing-#", "PreDot Trailing-#", "PreAt Trailing-#",
+                               "11D->10D"};
+const char* const kClauses[7] = {"", "PRE-DOT", "PRE-AT", "TRAILING-#", "PRE-DOT TRAILING-#", "PRE-AT TRAILING-#",
+                                 "LONG-DISTANCE-DIRECT-DIAL, AREA-CODE 100%s"};
 
 std::string Braced(const std::string& guid) { return "{" + guid + "}"; }
 
 // The dial plan's file; its instruction rows carry the given digit-analysis IDs.
-List DialPlanLines(const std::string& name, const std::string& id1, const std::string& id2,
-                   const std::string& id3)
+List DialPlanLines(const std::string& name, const std::vector<std::string>& ids)
 {
     const std::string d = Braced(kD);
-    return {"Table:DialPlan,,", "pkid,name,description", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
-            d + "," + name + ",Test dial plan, 10 and 11 digits", "",
-            "Table:DialPlanTag,,,,", "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
-            "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)",
-            Braced(kT1) + ",LONG-DISTANCE-DIRECT-DIAL," + d + ",f,1", Braced(kT2) + ",AREA-CODE," + d + ",t,2", "",
-            "Table:DigitDiscardInstruction,,,,", "pkid,name,fkDialPlan,digitAnalysisID,clause",
-            "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText",
-            Braced(kI1) + ",NoDigits," + d + "," + id1 + ",", Braced(kI2) + ",PreDot," + d + "," + id2 + ",PRE-DOT",
-            Braced(kI3) + ",11D->10D," + d + "," + id3 + ",LONG-DISTANCE-DIRECT-DIAL, AREA-CODE 100%s", "",
-            "Table:DigitDiscardInstructionMember,,", "pkid,fkDigitDiscardInstruction,fkDialPlanTag",
-            "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER",
-            Braced(kM1) + "," + Braced(kI3) + "," + Braced(kT1),
-            Braced(kM2) + "," + Braced(kI2) + "," + Braced(kT2)};
+    List lines = {"Table:DialPlan,,", "pkid,name,description", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
+                  d + "," + name + ",Test dial plan, 10 and 11 digits", "",
+                  "Table:DialPlanTag,,,,", "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
+                  "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)",
+                  Braced(kT1) + ",LONG-DISTANCE-DIRECT-DIAL," + d + ",f,1", Braced(kT2) + ",AREA-CODE," + d + ",t,2", "",
+                  "Table:DigitDiscardInstruction,,,,", "pkid,name,fkDialPlan,digitAnalysisID,clause",
+                  "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText"};
+    for (int k = 0; k < 7; ++k)
+        lines.push_back(Braced(Instruction(k + 1)) + "," + kNames[k] + "," + d + "," + ids.at(k) + "," + kClauses[k]);
+    return Concat({lines,
+                   {"", "Table:DigitDiscardInstructionMember,,", "pkid,fkDigitDiscardInstruction,fkDialPlanTag",
+                    "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER",
+                    Braced(kM1) + "," + Braced(Instruction(7)) + "," + Braced(kT1),
+                    Braced(kM2) + "," + Braced(Instruction(2)) + "," + Braced(kT2)}});
 }
 
 class InstallRoadTest : public DatabaseTest {
@@ -55,7 +60,7 @@ protected:
     // deployment.
     void install(const std::string& name)
     {
-        WriteFile(name + ".csv", Lines(DialPlanLines(name, "1", "2", "3")));
+        WriteFile(name + ".csv", Lines(DialPlanLines(name, {"1", "2", "3", "4", "5", "6", "7"})));
         WriteFile(name, "dialplan " + name + "\n");
         WriteFile(name + "ReadMe.txt", "read me");
         WriteFile("uninstall.exe", "uninstaller");
@@ -80,8 +85,8 @@ TEST_P(InstallRoadTest, NewInstallationWritesTheWholeLogAndLoadsTheRewrittenRows
         "select * from DialPlan where name='Foo'select * from DialPlan where name='Foo'"
         "\n\nThe Dial Plan table entries are\npkid, name, description \nNew Installation"
         "\n\nIn ReplaceDAId\n";
-    List written = DialPlanLines("Foo", "3", "5", "6");
-    written.erase(written.begin() + 17);  // the empty line after the instructions is not logged
+    List written = DialPlanLines("Foo", {"3", "5", "6", "7", "8", "9", "10"});
+    written.erase(written.begin() + 21);  // the empty line after the instructions is not logged
     for (const std::string& line : written)
         expected += "\n" + line;
     expected +=
@@ -97,11 +102,13 @@ TEST_P(InstallRoadTest, NewInstallationWritesTheWholeLogAndLoadsTheRewrittenRows
     EXPECT_EQ(logText("Foo"), expected);
 
     // The rows loaded are the rewritten ones.
+    Rows expectedRows;
+    const char* const ids[7] = {"3", "5", "6", "7", "8", "9", "10"};
+    for (int k = 0; k < 7; ++k)
+        expectedRows.push_back({Instruction(k + 1), kNames[k], ids[k], kClauses[k]});
     EXPECT_EQ(db->query("select pkid, name, digitAnalysisID, clause from DigitDiscardInstruction "
                         "where fkDialPlan = '" + kD + "' order by digitAnalysisID"),
-              (Rows{{kI1, "NoDigits", "3", ""},
-                    {kI2, "PreDot", "5", "PRE-DOT"},
-                    {kI3, "11D->10D", "6", "LONG-DISTANCE-DIRECT-DIAL, AREA-CODE 100%s"}}));
+              expectedRows);
 
     // No step but the deployment showed anything.
     ASSERT_EQ(boxes->boxes().size(), 1u);

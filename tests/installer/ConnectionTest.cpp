@@ -9,6 +9,7 @@
 #include "odbc/odbc.h"
 #include "platform/Win32.h"
 #include "support/InstallerProbe.h"
+#include "support/DialPlanModel.h"
 #include "support/TestSupport.h"
 
 using zentra_test::Backend;
@@ -230,6 +231,8 @@ TEST(InstallerObjectTest, FreshObjectHoldsNothing)
 TEST(InstallerObjectTest, StepWithoutConnectionRaisesClearError)
 {
     Prefix prefix(Backend::SQLite);
+    zentra_test::WorkFolder work;
+    zentra_test::WriteFile("Foo.csv", zentra_test::CsvText(zentra_test::MakeDialPlan("Foo", 0xF0000000u, 1)));
     ASSERT_TRUE(MakeSureDirectoryPathExists("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\"));
     CZentraSetup setup;
     try {

@@ -5,6 +5,7 @@
 
 #include "installer/CZentraSetup.h"
 #include "platform/Win32.h"
+#include "support/DialPlanModel.h"
 #include "support/InstallerProbe.h"
 #include "support/TestSupport.h"
 
@@ -27,10 +28,12 @@ protected:
         ASSERT_EQ(0, setup.DBConnection());
     }
 
+    // The dial plan's folder, and its delivered file in the working folder.
     void makeFolder(const std::string& name)
     {
         const std::string folder = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" + name + "\\";
         ASSERT_TRUE(MakeSureDirectoryPathExists(folder.c_str()));
+        zentra_test::WriteFile(name + ".csv", zentra_test::CsvText(zentra_test::MakeDialPlan(name, 0xF0000000u, 1)));
     }
 
     std::string installLog(const std::string& name)
@@ -41,6 +44,7 @@ protected:
 
     std::unique_ptr<Prefix> prefix;
     std::unique_ptr<HostDatabase> database;
+    zentra_test::WorkFolder work;
     CZentraSetup setup;
     CZentraSetupTestProbe probe{setup};
 };

@@ -182,7 +182,8 @@ const Malformed kMalformed[] = {
      "must come first"},
     {"NoEmptyLineBetweenSections", 12, [](Lines& l) { l.erase(l.begin() + 11); }, "an empty line must end a section"},
     {"MissingSection", 22, [](Lines& l) { l.resize(22); }, "no DigitDiscardInstructionMember section"},
-    {"NoTypeRow", 24, [](Lines& l) { l.erase(l.begin() + 25); }, "has no type row"},
+    {"NoTypeRow", 26, [](Lines& l) { l.erase(l.begin() + 25); }, "stands before the type row"},
+    {"NoTypeRowAtTheEnd", 24, [](Lines& l) { l.resize(25); }, "has no type row"},
     {"MarkerTwice", 34, [](Lines& l) { l.insert(l.end(), {"", "Table:DialPlanTag,,,,"}); }, "occurs again"},
     {"TypeRowOutsideASection", 34,
      [](Lines& l) { l.insert(l.end(), {"", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"}); },
@@ -268,10 +269,15 @@ TEST_P(Loader, ADatabaseFailureLeavesNothingInserted)
           "plan.csv: lines 128 to 227: the database refused a row of DigitDiscardInstructionMember: ");
     database->exec("delete from DigitDiscardInstructionMember");
 
-    // A dial plan name already installed: the dial plan's one row fails.
+    // Looked at again inside the transaction: a dial plan name already
+    // installed, and a digit-analysis ID that another instruction holds.
     database->exec("insert into DialPlan (pkid, name) values ('99999999-2222-3333-4444-555555555555', 'Example')");
-    fails(Join(sample.lines()), "plan.csv: line 4: the database refused a row of DialPlan: ");
+    fails(Join(sample.lines()), "plan.csv: line 4: the dial plan \"Example\" is installed already");
     database->exec("delete from DialPlan");
+    database->exec("insert into DigitDiscardInstruction (pkid, name, digitAnalysisID) values "
+                   "('99999999-2222-3333-4444-555555555555', 'Other', 3)");
+    fails(Join(sample.lines()), "plan.csv: line 18: the digitAnalysisID 3 is held by another digit discard instruction");
+    database->exec("delete from DigitDiscardInstruction");
 
     // A row that a trigger silently drops is a failure, not a success.
     const std::string pkid = Bare(kSample.members[1][0]);

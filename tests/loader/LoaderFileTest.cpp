@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "loader/ConnectString.h"
-#include "loader/DialPlanFile.h"
+#include "dialplanfile/DialPlanFile.h"
 #include "loader/Quillet.h"
 #include "support/TestSupport.h"
 
@@ -34,22 +34,22 @@ TEST(LoaderConnectString, HasTheProductFormWithUserAndPasswordOnlyWhenGivenAndBr
 
 TEST(LoaderValues, GuidsAreBracedAndWellFormedAndDigitAnalysisIdsDecimal32BitIntegers)
 {
-    quillet::Guid upper, lower, other;
-    ASSERT_TRUE(quillet::ParseBracedGuid("{0123ABCD-4567-89EF-0123-456789ABCDEF}", upper));
-    ASSERT_TRUE(quillet::ParseBracedGuid("{0123abcd-4567-89ef-0123-456789abcdef}", lower));
-    ASSERT_TRUE(quillet::ParseBracedGuid("{0123ABCD-4567-89EF-0123-456789ABCDEE}", other));
+    dialplan::Guid upper, lower, other;
+    ASSERT_TRUE(dialplan::ParseBracedGuid("{0123ABCD-4567-89EF-0123-456789ABCDEF}", upper));
+    ASSERT_TRUE(dialplan::ParseBracedGuid("{0123abcd-4567-89ef-0123-456789abcdef}", lower));
+    ASSERT_TRUE(dialplan::ParseBracedGuid("{0123ABCD-4567-89EF-0123-456789ABCDEE}", other));
     EXPECT_EQ(upper, lower);
     EXPECT_NE(upper, other);
     for (const char* bad : {"0123ABCD-4567-89EF-0123-456789ABCDEF", "{0123ABCD-4567-89EF-0123-456789ABCDEF",
                             "{0123ABCD-4567-89EF-0123-456789ABCDEG}", "{0123ABCD+4567-89EF-0123-456789ABCDEF}",
                             " {0123ABCD-4567-89EF-0123-456789ABCDEF}", "{}", ""})
-        EXPECT_FALSE(quillet::ParseBracedGuid(bad, other)) << bad;
+        EXPECT_FALSE(dialplan::ParseBracedGuid(bad, other)) << bad;
 
     int value = 0;
-    EXPECT_TRUE(quillet::ParseInt32("2147483647", value) && value == 2147483647);
-    EXPECT_TRUE(quillet::ParseInt32("-2147483648", value) && value == -2147483647 - 1);
+    EXPECT_TRUE(dialplan::ParseInt32("2147483647", value) && value == 2147483647);
+    EXPECT_TRUE(dialplan::ParseInt32("-2147483648", value) && value == -2147483647 - 1);
     for (const char* bad : {"", "-", "2147483648", "7x", " 7", "0x10", "99999999999999999999"})
-        EXPECT_FALSE(quillet::ParseInt32(bad, value)) << bad;
+        EXPECT_FALSE(dialplan::ParseInt32(bad, value)) << bad;
 }
 
 // A missing file or a folder is refused with the system's reason; each thread

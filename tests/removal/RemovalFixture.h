@@ -122,12 +122,26 @@ inline int CountRowsOf(zentra_test::HostDatabase& db, const DialPlanRows& rows)
 constexpr int kRowsOfFullDialPlan = 1 + 3 + 7 + 21;
 
 // Leaves only the given references in place, all to `plan`: a pattern, a route
-// list using its last instruction, a route filter.
+// list using its last instruction, a route filter; and those that name no dial
+// plan or another one but use its rows: a pattern of another dial plan using
+// its first instruction, a member of another dial plan's route filter using
+// its second tag.
 inline void SetReferences(zentra_test::HostDatabase& db, const DialPlanRows& plan, bool pattern,
-                          bool routeList, bool routeFilter)
+                          bool routeList, bool routeFilter, bool foreignPattern = false,
+                          bool foreignFilterMember = false)
 {
-    for (const char* table : {"NumPlan", "RouteList", "RouteFilter"})
+    for (const char* table : {"NumPlan", "RouteList", "RouteFilter", "RouteFilterMember"})
         db.exec(std::string("delete from ") + table);
+    if (foreignPattern)
+        db.exec("insert into NumPlan (pkid, dnOrPattern, fkDialPlan, fkDigitDiscardInstruction) "
+                "values (" + Quoted(Guid('F', 1, 2)) + ", '8.XXXX', " + Quoted(Guid('F', 9, 9)) + ", " +
+                Quoted(plan.instructionPkids[0]) + ")");
+    if (foreignFilterMember) {
+        db.exec("insert into RouteFilter (pkid, name, fkDialPlan) values (" + Quoted(Guid('F', 3, 2)) +
+                ", 'RF-Other', " + Quoted(Guid('F', 9, 9)) + ")");
+        db.exec("insert into RouteFilterMember (pkid, fkRouteFilter, fkDialPlanTag) values (" +
+                Quoted(Guid('F', 4, 1)) + ", " + Quoted(Guid('F', 3, 2)) + ", " + Quoted(plan.tagPkids[1]) + ")");
+    }
     if (pattern)
         db.exec("insert into NumPlan (pkid, dnOrPattern, fkDialPlan, fkDigitDiscardInstruction) "
                 "values (" + Quoted(Guid('F', 1, 1)) + ", '9.@', " + Quoted(plan.pkid) + ", " +
@@ -146,15 +160,19 @@ inline void SetReferences(zentra_test::HostDatabase& db, const DialPlanRows& pla
 // the lookup of the name (as written in SQL), the queries for patterns, route
 // lists and route filters, and the logged deletes.
 inline std::string RemovalLog(const std::string& sqlName, const std::string& pkid,
-                              size_t statements = 7)
+                              size_t statements = 9)
 {
     const std::string p = Quoted(pkid);
     const std::string all[] = {
         "select pkid from DialPlan where name='" + sqlName + "'",
         "select * from NumPlan where fkDialPlan=" + p,
+        "select * from NumPlan where fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction "
+        "where fkDialPlan = " + p + ")",
         "Select * from RouteList T1, DigitDiscardInstruction T2 where T2.fkDialPlan= " + p +
             " and T1.fkDigitDiscardInstruction = T2.pkid",
         "select * from RouteFilter where fkDialPlan=" + p,
+        "select * from RouteFilterMember where fkDialPlanTag in (select pkid from DialPlanTag "
+        "where fkDialPlan = " + p + ")",
         "delete from DigitDiscardInstructionMember where (fkDigitDiscardInstruction in (select "
         "pkid from DigitDiscardInstruction where fkDialPlan = " + p + "))",
         "delete from DigitDiscardInstruction where fkDialPlan=" + p,

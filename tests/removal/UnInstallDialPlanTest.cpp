@@ -81,18 +81,20 @@ TEST_P(Removal, ReferencesOfTheDialPlanRefuse)
 {
     const struct {
         const char* what;
-        bool pattern, routeList, routeFilter;
+        bool pattern, routeList, routeFilter, foreignPattern, foreignFilterMember;
         int result;
         size_t statementsRun;
     } cases[] = {
-        {"pattern and route filter: the pattern decides", true, false, true, 9, 2},
-        {"route list of its last instruction", false, true, false, 10, 3},
-        {"route filter", false, false, true, 11, 4},
+        {"pattern and route filter: the pattern decides", true, false, true, false, false, 9, 2},
+        {"pattern of no or another dial plan using an instruction", false, false, false, true, false, 9, 3},
+        {"route list of its last instruction", false, true, false, false, false, 10, 4},
+        {"route filter", false, false, true, false, false, 11, 5},
+        {"another dial plan's route filter using a tag", false, false, false, false, true, 11, 6},
     };
     const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        SetReferences(db(), metro, c.pattern, c.routeList, c.routeFilter);
+        SetReferences(db(), metro, c.pattern, c.routeList, c.routeFilter, c.foreignPattern, c.foreignFilterMember);
         createLog("Metro");
         const std::string before = db().snapshot();
 
@@ -122,7 +124,7 @@ TEST_P(Removal, FailuresLeaveEveryRowInPlace)
     CZentraSetup unconnected;
     EXPECT_THROW(unconnected.UnInstallDialPlan("Metro"), odbc::SQLException);
     EXPECT_EQ(before, db().snapshot());
-    EXPECT_EQ(RemovalLog("Metro", "", 1), logOf("Metro"));
+    EXPECT_EQ(RemovalLog("Metro", "", 0), logOf("Metro"));
 
     // A database error in the middle of the deletes reaches the caller, and the
     // members and instructions deleted before it are back.
@@ -136,7 +138,7 @@ TEST_P(Removal, FailuresLeaveEveryRowInPlace)
     }
     EXPECT_EQ(before, db().snapshot());
     // The log holds what ran before the error and is closed.
-    EXPECT_EQ(RemovalLog("Metro", metro.pkid, 6), logOf("Metro"));
+    EXPECT_EQ(RemovalLog("Metro", metro.pkid, 8), logOf("Metro"));
     EXPECT_EQ(nullptr, CZentraSetupTestProbe(setup_).log());
 
     // The connection is usable afterwards and no transaction was left open.

@@ -158,15 +158,31 @@ TEST_P(SetupProgramTest, RefusedOrFailedRunsChangeNothingOrReportTheirFailure)
     EXPECT_EQ(run({"Example"}).exitCode, 3);
     EXPECT_FALSE(isDeployed(kZentra + "Example"));
 
-    // A file the loader refuses: a tag pkid that is no GUID.
+    // A damaged file: a tag pkid that is no GUID, refused before anything else.
     std::string file = example("v1", "Example.csv");
     const std::string tag = "{F9E9267B-ABE0-58B3-B612-2CC6D41BB706},INTERNATIONAL-ACCESS";
     ASSERT_NE(file.find(tag), std::string::npos);
     WriteFile("Example.csv", file.replace(file.find(tag), tag.size(), "{NOT-A-GUID},INTERNATIONAL-ACCESS"));
     ProgramResult result = run({"Example"});
+    EXPECT_EQ(result.exitCode, 8) << result.out << result.err;
+    EXPECT_NE(result.err.find("[MessageBox] Installation Failed\nThe dial plan file Example.csv cannot be installed; "
+                              "nothing has been changed.\nExample.csv: line 9: pkid \"{NOT-A-GUID}\""),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(ReadFile("Example.csv"), file);
+
+    // A load that the database refuses half way: nothing loaded, nothing
+    // deployed, and the delivered file as it was.
+    deliver("v1");
+    FailWrites(*db, "reject_tag", "DialPlanTag", "INSERT", "NEW.tag = 'INTERNATIONAL-ACCESS'", "rejected by the test");
+    result = run({"Example"});
     EXPECT_EQ(result.exitCode, 6) << result.out << result.err;
-    EXPECT_NE(result.out.find("NOT-A-GUID"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("rejected by the test"), std::string::npos) << result.out;
     EXPECT_EQ(deployed(kZentra + "Example\\Example_install.txt").find("Copied"), std::string::npos);
+    EXPECT_EQ(ReadFile("Example.csv"), example("v1", "Example.csv"));
+    EXPECT_FALSE(FileExists("Example_new.csv"));
+    EXPECT_FALSE(isDeployed(kZentra + "Example\\Example.csv"));
+    db->exec(GetParam() == Backend::SQLite ? "DROP TRIGGER reject_tag" : "DROP TRIGGER reject_tag ON DialPlanTag");
 
     const std::string missing = GetParam() == Backend::SQLite ? "/nonexistent-folder/none.db"
                                                               : "zentra_no_such_database";

@@ -288,6 +288,23 @@ std::string HostDatabase::snapshot() {
     return out.str();
 }
 
+void FailWrites(HostDatabase& db, const std::string& name, const std::string& table, const std::string& event,
+                const std::string& condition, const std::string& message) {
+    std::string quoted = "'";
+    for (char c : message) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    quoted += "'";
+    if (db.backend() == Backend::SQLite) {
+        db.exec("CREATE TRIGGER " + name + " BEFORE " + event + " ON " + table + " FOR EACH ROW" +
+                (condition.empty() ? "" : " WHEN " + condition) + " BEGIN SELECT RAISE(ABORT, " + quoted +
+                "); END");
+        return;
+    }
+    db.exec("CREATE FUNCTION " + name + "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION " +
+            quoted + "; END $$");
+    db.exec("CREATE TRIGGER " + name + " BEFORE " + event + " ON " + table + " FOR EACH ROW" +
+            (condition.empty() ? "" : " WHEN (" + condition + ")") + " EXECUTE FUNCTION " + name + "()");
+}
+
 // ---------------------------------------------------------------------------
 // Prefix
 

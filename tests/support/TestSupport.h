@@ -83,6 +83,13 @@ private:
     std::unique_ptr<odbc::Connection> connection_;
 };
 
+// Makes the database refuse some writes, as a failing disk or a host product's
+// own rule would: every `event` ("INSERT", "UPDATE" or "DELETE") on table for
+// which condition holds (on NEW or OLD; "" for every row) fails with message.
+// The trigger is called name; several may stand side by side.
+void FailWrites(HostDatabase& db, const std::string& name, const std::string& table, const std::string& event,
+                const std::string& condition, const std::string& message);
+
 // A private prefix folder for the life of the object: sets ZENTRA_PREFIX and
 // ODBCSYSINI (restoring them afterwards), writes odbcinst.ini mapping the driver
 // "SQL Server" to the backend's ODBC driver, and creates the folders

@@ -140,13 +140,15 @@ TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
     EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), east));
 
     // The arguments joined by blanks name the dial plan; the log falls back to
-    // the current folder.
+    // the current folder, where the installation's log of that name keeps its
+    // history.
+    WriteFile(work_->path() + "/Metro East 100%_install.txt", "installed\n");
     result = run({"Metro", "East", "100%"});
     EXPECT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(0, CountRowsOf(db(), east));
     EXPECT_FALSE(FileExists(dialPlanFile("Metro East 100%")));
     EXPECT_EQ("not a folder\n", ReadFile(host(std::string(kZentraFolder) + "Metro East 100%")));
-    EXPECT_EQ(RowsDeleted("Metro East 100%") + FilesDeleted("Metro East 100%"),
+    EXPECT_EQ("installed\n" + RowsDeleted("Metro East 100%") + FilesDeleted("Metro East 100%"),
               ReadFile(work_->path() + "/Metro East 100%_install.txt"));
 }
 
@@ -229,8 +231,8 @@ TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
         std::string text;
     } cases[] = {
         {"pattern", true, false, false, 2, Refusal("patterns")},
-        {"route list", false, true, false, 3, Refusal("route lists")},
-        {"route filter", false, false, true, 4, Refusal("route filters")},
+        {"route list", false, true, false, 4, Refusal("route lists")},
+        {"route filter", false, false, true, 5, Refusal("route filters")},
         {"all three: the pattern decides", true, true, true, 2, Refusal("patterns")},
     };
     const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
@@ -259,10 +261,13 @@ TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
     EXPECT_EQ(before, db().snapshot());
     EXPECT_TRUE(deployed("Metro"));
     const std::string log = logOf("Metro");
-    const std::string statements = RemovalLog("Metro", metro.pkid, 6);
+    const std::string statements = RemovalLog("Metro", metro.pkid, 8);
     ASSERT_EQ(statements, log.substr(0, statements.size()));
     const std::string message = log.substr(statements.size());
     EXPECT_NE(std::string::npos, message.find("blocked by the test")) << log;
+    // The deletes were rolled back, and both the log and the box say so.
+    const std::string nothing = "\nNothing was removed.";
+    EXPECT_EQ(nothing, message.substr(message.size() - std::min(message.size(), nothing.size())));
     EXPECT_EQ(Box("Metro", message), result.err);
 }
 

@@ -119,9 +119,32 @@ TEST_P(UpgradeTest, DropsOneTagAddsTwoWithTheirPredefinedMembersAndThenHasNothin
               ChangesLog(v2, "", "", ""));
 }
 
-TEST_P(UpgradeTest, CountsALowerCaseTagPkidAsAnotherTagAddsMissingInstructionsAndKeepsQuotesWhole)
+// The model with every pkid written in lower case, as a file may write them.
+DialPlan Lowered(DialPlan plan)
+{
+    const auto lower = [](std::string& pkid) {
+        std::transform(pkid.begin(), pkid.end(), pkid.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    };
+    lower(plan.pkid);
+    for (Tag& t : plan.tags)
+        lower(t.pkid);
+    for (Instruction& i : plan.instructions)
+        lower(i.pkid);
+    for (Member& m : plan.members) {
+        lower(m.pkid);
+        lower(m.instruction);
+        lower(m.tag);
+    }
+    return plan;
+}
+
+TEST_P(UpgradeTest, MatchesPkidsWhateverTheirLetterCaseAddsMissingInstructionsAndKeepsQuotesWhole)
 {
     DialPlan v2 = MakeDialPlan("Foo", 0xF0000000u, 1);
+    // An installed instruction beyond the predefined ones, joined to the
+    // installed tag: a member that only a match of both pkids keeps.
+    const std::string extra = v2.addInstruction("Extra", 7, "");
+    v2.addMember(extra, v2.tags[0].pkid);
     DialPlan v1 = v2;
     v1.remove(v2.instructions[5].pkid);
     v1.remove(v2.instructions[4].pkid);
@@ -133,27 +156,20 @@ TEST_P(UpgradeTest, CountsALowerCaseTagPkidAsAnotherTagAddsMissingInstructionsAn
         v2.addMember(v2.instructions[k].pkid, tag);
     const std::string bob = v2.addInstruction("Bob's", 9, "INTERNATIONAL-ACCESS COUNTRY-CODE, NATIONAL-NUMBER, 'x'");
     v2.addMember(bob, tag);
-    // The file writes the installed tag's pkid in lower case.
-    DialPlan file = v2;
-    const std::string upper = v1.tags[0].pkid;
-    std::string lower = upper;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    file.tags[0].pkid = lower;
-    for (Member& m : file.members)
-        if (m.tag == upper)
-            m.tag = lower;
-    writeFile(file);
+    // The file writes every pkid in lower case.
+    writeFile(Lowered(v2));
 
     CZentraSetup setup;
     EXPECT_EQ(upgrade(setup, v1), 7);
-    // The installed tag counts as obsolete and the file's as new: it is deleted
-    // and inserted again, in upper case, with all its members. Members of the
-    // four installed predefined instructions come from the predefined step, the
-    // others with the instructions inserted.
+    // Nothing installed counts as dropped; the missing predefined instructions
+    // come in with their file IDs, below the installed Extra.
     CZentraSetupTestProbe probe(setup);
-    EXPECT_EQ(probe.obsoleteTagPkids(), std::vector<std::string>{upper});
-    EXPECT_EQ(probe.newTagPkids(), (std::vector<std::string>{lower, tag}));
-    EXPECT_EQ(probe.newDdiPkids(), (std::vector<std::string>{v2.instructions[4].pkid, v2.instructions[5].pkid, bob}));
+    EXPECT_TRUE(probe.obsoleteTagPkids().empty());
+    EXPECT_TRUE(probe.obsoleteDdiPkids().empty());
+    const DialPlan file = Lowered(v2);
+    EXPECT_EQ(probe.newTagPkids(), std::vector<std::string>{file.tags[1].pkid});
+    EXPECT_EQ(probe.newDdiPkids(),
+              (std::vector<std::string>{file.instructions[4].pkid, file.instructions[5].pkid, file.instructions[7].pkid}));
     EXPECT_EQ(rows(), Rows({v2}));
     EXPECT_NE(logText().find("set clause = 'PRE-DOT, it''s' where"), std::string::npos);
 }
@@ -168,9 +184,10 @@ TEST_P(UpgradeTest, InsertRejectedAfterTheDeletesRollsEverythingBack)
     v2.remove(extra);            // deleted first, at the start of the changes
     v2.remove(v1.tags[1].pkid);  // deleted just before the new tags go in
     v2.description = "changed";
-    // The host database refuses the new tag's pkid, which is not a GUID.
-    v2.tags.push_back({"NOT-A-GUID", "Foo-NEW", "t", "2"});
+    // The host database refuses the new tag.
+    const std::string added = v2.addTag("Foo-NEW", "t", "2");
     writeFile(v2);
+    zentra_test::FailWrites(*db, "reject_tag", "DialPlanTag", "INSERT", "NEW.tag = 'Foo-NEW'", "rejected by the test");
     const std::string before = db->snapshot();
 
     CZentraSetup setup;
@@ -193,7 +210,7 @@ TEST_P(UpgradeTest, InsertRejectedAfterTheDeletesRollsEverythingBack)
     EXPECT_EQ(probe.log(), nullptr);
     const std::string log = logText();
     EXPECT_NE(log.find("Delete from DigitDiscardInstruction where pkid = '" + extra + "'"), std::string::npos);
-    const std::string last = "VALUES ( 'NOT-A-GUID', 'Foo-NEW', '" + v1.pkid + "', '2', 't')\n";
+    const std::string last = "VALUES ( '" + added + "', 'Foo-NEW', '" + v1.pkid + "', '2', 't')\n";
     ASSERT_GE(log.size(), last.size());
     EXPECT_EQ(log.substr(log.size() - last.size()), last);
 }
@@ -289,7 +306,7 @@ TEST_P(UpgradeTest, RefusesWhatIsStillInUseOrAFileThatCannotBeTrustedAndChangesN
     }
 
     // Files that are missing or damaged: the upgrade would delete what they
-    // fail to list.
+    // fail to list. The install entry refuses them before it looks anything up.
     const std::string good = CsvText(noExtras);
     const auto row = [&](std::size_t k) {
         const Instruction& i = v1.instructions[k];
@@ -300,32 +317,49 @@ TEST_P(UpgradeTest, RefusesWhatIsStillInUseOrAFileThatCannotBeTrustedAndChangesN
     const std::string preAt = v1.instructions[2].pkid, tag = "{" + v1.tags[1].pkid + "},Foo";
     const Member& m = v1.members[2];
     const std::string member = "{" + m.pkid + "},{" + m.instruction + "},{" + m.tag + "}";
+    DialPlan five = noExtras;
+    five.remove(v1.instructions[5].pkid);
+    const std::string fiveText = CsvText(five);
     // text empty: no file at all; line 0: no line named.
     struct Damaged { const char* what; std::string text; long line; const char* problem; };
     const Damaged damaged[] = {
-        {"missing file", "", 0, "the file cannot be opened or read"},
-        {"no member section", cut, LineOf(cut, row(5)), "Table:DigitDiscardInstructionMember,,"},
-        {"five instructions", Replaced(good, row(5), ""), LineOf(good, row(5)), "ends after 5 rows"},
+        {"missing file", "", 0, "cannot open the file"},
+        {"no member section", cut, LineOf(cut, row(5)), "no DigitDiscardInstructionMember section"},
+        {"five instructions", fiveText, LineOf(fiveText, row(4)), "holds 5 rows"},
         {"names out of order", Replaced(good, row(1) + row(2), row(2) + row(1)), LineOf(good, row(1)),
          "is named \"PreAt\" where \"PreDot\" is expected"},
-        {"tag pkid without braces", Replaced(good, tag, tag.substr(1, 36) + ",Foo"), LineOf(good, tag), "tag pkid"},
+        {"tag pkid without braces", Replaced(good, tag, tag.substr(1, 36) + ",Foo"), LineOf(good, tag),
+         "is not a GUID in curly braces"},
         {"instruction pkid without closing brace", Replaced(good, "{" + preAt + "},PreAt,", "{" + preAt + ",PreAt,"),
-         LineOf(good, row(2)), "instruction pkid"},
+         LineOf(good, row(2)), "is not a GUID in curly braces"},
         {"member instruction without braces",
          Replaced(good, member, "{" + m.pkid + "}," + m.instruction + ",{" + m.tag + "}"), LineOf(good, member),
          "fkDigitDiscardInstruction"},
         {"member tag without opening brace",
          Replaced(good, member, "{" + m.pkid + "},{" + m.instruction + "}," + m.tag + "}"), LineOf(good, member),
          "fkDialPlanTag"},
+        {"another dial plan's name", Replaced(good, ",Foo,Foo dial plan", ",Bar,Foo dial plan"), 4,
+         "names the dial plan \"Bar\", but it is being installed as \"Foo\""},
     };
     for (const Damaged& c : damaged) {
         SCOPED_TRACE(c.what);
-        const std::string text = refused(c.text, 12);
-        const std::string line = c.line > 0 ? "line " + std::to_string(c.line) + ": " : "";
-        EXPECT_EQ(text.rfind("The dial plan file Foo.csv cannot be used for the upgrade: " + line, 0), 0u) << text;
-        EXPECT_NE(text.find(c.problem), std::string::npos) << text;
-        expectEnd(text, ". Nothing has been changed.");
-        EXPECT_EQ(logText(), "UpgradeDialPlan refused: " + text + "\n");
+        std::remove((work->path() + "/Foo.csv").c_str());
+        if (!c.text.empty())
+            writeText(c.text);
+        removeLog();
+        const std::size_t shown = boxes->boxes().size();
+        CZentraSetup setup;
+        ASSERT_EQ(setup.DBConnection(), 0);
+        EXPECT_EQ(setup.DialPlanMain("Foo"), 12);
+        EXPECT_EQ(db->snapshot(), before);
+        ASSERT_EQ(boxes->boxes().size(), shown + 1);
+        const zentra_test::MessageBoxCapture::Box& box = boxes->boxes().back();
+        EXPECT_EQ(box.caption, "Installation Failed");
+        const std::string where = "Foo.csv: " + (c.line > 0 ? "line " + std::to_string(c.line) + ": " : "");
+        const std::string lead = "The dial plan file Foo.csv cannot be installed; nothing has been changed.\n";
+        EXPECT_EQ(box.text.rfind(lead + where, 0), 0u) << box.text;
+        EXPECT_NE(box.text.find(c.problem), std::string::npos) << box.text;
+        EXPECT_EQ(logText(), "The dial plan file is refused: " + box.text.substr(lead.size()) + "\n");
     }
 }
 

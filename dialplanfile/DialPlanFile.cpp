@@ -1,4 +1,4 @@
-#include "loader/DialPlanFile.h"
+#include "dialplanfile/DialPlanFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -7,9 +7,10 @@
 #include <memory>
 #include <unordered_map>
 
+#include "dialplanfile/LineSplitter.h"
 #include "platform/Platform.h"
 
-namespace quillet {
+namespace dialplan {
 
 namespace {
 
@@ -24,7 +25,7 @@ constexpr std::array<TableLayout, kTableCount> kLayouts = {{
      {"pkid", "fkDigitDiscardInstruction", "fkDialPlanTag", nullptr, nullptr}},
 }};
 
-constexpr std::string_view kTypeMark = "UNIQUEIDENTIFIER";
+constexpr std::string_view kTypeMark = kTypeRowMark;
 constexpr std::size_t kGuidLength = 36;  // without braces
 
 std::size_t Index(Table table) { return static_cast<std::size_t>(table); }
@@ -41,6 +42,17 @@ std::string Shown(std::string_view value)
         shown += "...";
     shown += '"';
     return shown;
+}
+
+// The predefined instructions' names, for messages.
+std::string PredefinedList()
+{
+    std::string list;
+    for (std::size_t k = 0; k < kPredefinedInstructions.size(); ++k) {
+        list += k == 0 ? "" : k + 1 == kPredefinedInstructions.size() ? " and " : ", ";
+        list += kPredefinedInstructions[k];
+    }
+    return list;
 }
 
 std::string Braced(std::string_view bare) { return "{" + std::string(bare) + "}"; }
@@ -119,6 +131,14 @@ bool ParseBareGuid(std::string_view text, Guid& guid)
     return true;
 }
 
+// Whether a line begins with a pkid in braces, as every data row does.
+bool BeginsWithBracedGuid(std::string_view line)
+{
+    Guid guid;
+    return line.size() >= kGuidLength + 2 && line.front() == '{' && line[kGuidLength + 1] == '}' &&
+           ParseBareGuid(line.substr(1, kGuidLength), guid);
+}
+
 struct GuidHash {
     std::size_t operator()(const Guid& guid) const
     {
@@ -188,32 +208,36 @@ void DialPlanFile::Read(const std::string& path)
     text_.clear();
     sections_ = {};
     lineCount_ = 0;
-
     std::unique_ptr<FILE, FileCloser> file(platform::OpenFile(path, "rb"));
     if (!file) {
         const int error = errno;
         throw FileError(path, 0, std::string("cannot open the file: ") + std::strerror(error));
     }
+    std::string text;
     constexpr std::size_t kChunk = 1 << 16;
     for (;;) {
-        const std::size_t used = text_.size();
-        text_.resize(used + kChunk);
-        const std::size_t got = std::fread(text_.data() + used, 1, kChunk, file.get());
-        text_.resize(used + got);
+        const std::size_t used = text.size();
+        text.resize(used + kChunk);
+        const std::size_t got = std::fread(&text[used], 1, kChunk, file.get());
+        text.resize(used + got);
         if (got < kChunk)
             break;
     }
     if (std::ferror(file.get())) {
         const int error = errno;
-        text_.clear();
         throw FileError(path, 0, std::string("cannot read the file: ") + std::strerror(error));
     }
-    text_.shrink_to_fit();
+    Parse(path, std::move(text));
+}
 
+void DialPlanFile::Parse(const std::string& path, std::string text)
+{
+    path_ = path;
+    text_ = std::move(text);
+    sections_ = {};
+    lineCount_ = 0;
     try {
-        PkidIndex index;
-        Parse(index);
-        Check(index);
+        Check();
     } catch (...) {
         text_.clear();
         sections_ = {};
@@ -221,7 +245,14 @@ void DialPlanFile::Read(const std::string& path)
     }
 }
 
-void DialPlanFile::Parse(PkidIndex& index)
+void DialPlanFile::Check()
+{
+    PkidIndex index;
+    Split(index);
+    CheckReferences(index);
+}
+
+void DialPlanFile::Split(PkidIndex& index)
 {
     enum class State { Outside, BeforeTypeRow, Rows };
     State state = State::Outside;
@@ -229,20 +260,10 @@ void DialPlanFile::Parse(PkidIndex& index)
 
     auto fail = [this](long line, const std::string& problem) { throw FileError(path_, line, problem); };
 
-    const char* const data = text_.data();
-    const std::size_t size = text_.size();
-    std::size_t position = 0;
-    long number = 0;
-    while (position < size) {
-        const char* const newline =
-            static_cast<const char*>(std::memchr(data + position, '\n', size - position));
-        const std::size_t end = newline ? static_cast<std::size_t>(newline - data) : size;
-        std::string_view line(data + position, end - position);
-        position = newline ? end + 1 : size;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        ++number;
-
+    LineSplitter lines(text_);
+    std::string_view line;
+    while (lines.next(line)) {
+        const long number = lines.number();
         if (line.find('\0') != std::string_view::npos)
             fail(number, "the line holds a NUL character");
 
@@ -267,7 +288,8 @@ void DialPlanFile::Parse(PkidIndex& index)
                 fail(number, std::string("the marker of the ") + marker->name +
                                  " section stands before the type row of the " + open.name +
                                  " section (its marker is at line " +
-                                 std::to_string(sections_[Index(current)].markerLine) + ")");
+                                 std::to_string(sections_[Index(current)].markerLine) +
+                                 "); every section needs a type row of its own");
             if (state == State::Rows)
                 fail(number, std::string("the marker of the ") + marker->name +
                                  " section stands among the rows of the " + open.name +
@@ -275,6 +297,11 @@ void DialPlanFile::Parse(PkidIndex& index)
             if (marker->table != Table::DialPlan && sections_[Index(Table::DialPlan)].markerLine == 0)
                 fail(number, std::string("the ") + marker->name +
                                  " section stands before the DialPlan section, which must come first");
+            // The first line of the file that holds the mark is the DialPlan
+            // type row to the installer; a marker line must not take its place.
+            if (Contains(line, kTypeMark))
+                fail(number, std::string("the marker line of the ") + marker->name +
+                                 " section holds \"UNIQUEIDENTIFIER\", which only a type row may hold");
             section.markerLine = number;
             current = marker->table;
             state = State::BeforeTypeRow;
@@ -286,12 +313,21 @@ void DialPlanFile::Parse(PkidIndex& index)
         case State::Outside:
             if (Contains(line, kTypeMark))
                 fail(number, "a type row (a line holding \"UNIQUEIDENTIFIER\") outside any section");
+            if (BeginsWithBracedGuid(line))
+                fail(number, "a data row stands between sections: an empty line has cut it off from the "
+                             "section above, or its section has no marker line");
             break;
 
         case State::BeforeTypeRow: {
-            if (!Contains(line, kTypeMark))
-                break;  // column names and the like
             const TableLayout& layout = Layout(current);
+            if (!Contains(line, kTypeMark)) {
+                // Column names and the like; a data row here has lost its type row.
+                if (BeginsWithBracedGuid(line))
+                    fail(number, std::string("a data row stands before the type row of the ") + layout.name +
+                                     " section (a line holding \"UNIQUEIDENTIFIER\" with " +
+                                     std::to_string(layout.columnCount) + " fields)");
+                break;
+            }
             const std::size_t fields = FieldCount(line);
             if (fields != layout.columnCount)
                 fail(number, std::string("the type row of the ") + layout.name + " section has " +
@@ -300,6 +336,9 @@ void DialPlanFile::Parse(PkidIndex& index)
             if (holdsInstructionTypeRow && current != Table::DigitDiscardInstruction)
                 fail(number, std::string("the type row of the ") + layout.name +
                                  " section is that of the DigitDiscardInstruction section");
+            if (current == Table::DigitDiscardInstruction && line != kInstructionTypeRow)
+                fail(number, std::string("the type row of the DigitDiscardInstruction section must read exactly \"") +
+                                 kInstructionTypeRow + "\"; it reads " + Shown(line));
             sections_[Index(current)].typeRowLine = number;
             state = State::Rows;
             break;
@@ -317,6 +356,7 @@ void DialPlanFile::Parse(PkidIndex& index)
             break;
         }
     }
+    const long number = lines.number();
     lineCount_ = number;
 
     if (state == State::BeforeTypeRow) {
@@ -332,6 +372,30 @@ void DialPlanFile::Parse(PkidIndex& index)
         if (sections_[Index(layout.table)].markerLine == 0)
             fail(number > 0 ? number : 1, std::string("end of file: the file has no ") + layout.name +
                                                " section (no line holds \"" + layout.marker + "\")");
+    }
+}
+
+void DialPlanFile::CheckInstallable(const std::string& name) const
+{
+    const Row& dialPlanRow = sections_[Index(Table::DialPlan)].rows.front();
+    if (dialPlanRow.values[1] != name)
+        throw FileError(path_, dialPlanRow.line,
+                        "the DialPlan row names the dial plan " + Shown(dialPlanRow.values[1]) +
+                            ", but it is being installed as " + Shown(name) + "; the two must be the same");
+
+    const Section& instructions = sections_[Index(Table::DigitDiscardInstruction)];
+    for (std::size_t k = 0; k < kPredefinedInstructions.size(); ++k) {
+        if (k == instructions.rows.size())
+            throw FileError(path_, k == 0 ? instructions.typeRowLine : instructions.rows.back().line,
+                            "the DigitDiscardInstruction section holds " + std::to_string(k) +
+                                " rows; it must begin with the six predefined instructions " + PredefinedList());
+        const Row& row = instructions.rows[k];
+        if (row.values[1] != kPredefinedInstructions[k])
+            throw FileError(path_, row.line,
+                            "digit discard instruction " + std::to_string(k + 1) + " is named " +
+                                Shown(row.values[1]) + " where \"" + kPredefinedInstructions[k] +
+                                "\" is expected: the section must begin with the six predefined instructions " +
+                                PredefinedList() + ", in this order");
     }
 }
 
@@ -396,7 +460,7 @@ void DialPlanFile::AddRow(Table table, std::string_view line, long number, PkidI
     section.rows.push_back(row);
 }
 
-void DialPlanFile::Check(const PkidIndex& index) const
+void DialPlanFile::CheckReferences(const PkidIndex& index) const
 {
     // Reports the problem of the lowest line.
     long firstLine = 0;
@@ -448,4 +512,4 @@ void DialPlanFile::Check(const PkidIndex& index) const
         throw FileError(path_, firstLine, firstProblem);
 }
 
-}  // namespace quillet
+}  // namespace dialplan

@@ -1,8 +1,11 @@
 #pragma once
 
-// The dial-plan file as the loader reads it: every row of the four sections,
-// split into the values that go into the host tables, after the whole file has
-// been checked. See README.md for the format.
+// The dial-plan file as the whole system reads it: every row of the four
+// sections, split into the values that go into the host tables, after the whole
+// file has been checked. The loader loads from it, and the installer checks a
+// delivered file with it before either road touches anything, so that the
+// installer's own line readers only ever see a file on which they are right.
+// See README.md for the format.
 
 #include <array>
 #include <cstddef>
@@ -12,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillet {
+namespace dialplan {
 
 enum class Table { DialPlan = 0, DialPlanTag = 1, DigitDiscardInstruction = 2, DigitDiscardInstructionMember = 3 };
 constexpr std::size_t kTableCount = 4;
@@ -29,10 +32,18 @@ struct TableLayout {
 
 const TableLayout& Layout(Table table);
 
-// The type row of the DigitDiscardInstruction section as the installer writes it;
-// no other line of a file may hold this text.
+// Every type row holds it: the first column of every table is its pkid.
+constexpr const char* kTypeRowMark = "UNIQUEIDENTIFIER";
+// The type row of the DigitDiscardInstruction section, exactly: the installer
+// finds it by this text, so no other line of a file may hold it.
 constexpr const char* kInstructionTypeRow =
     "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
+
+// The names of the six predefined digit discard instructions, which head the
+// DigitDiscardInstruction section in this order.
+constexpr std::array<const char*, 6> kPredefinedInstructions = {
+    "NoDigits", "PreDot", "PreAt", "Trailing-#", "PreDot Trailing-#", "PreAt Trailing-#",
+};
 
 // A refused file. what() is "<path>: line <n>: <problem>", or "<path>: <problem>"
 // when the problem is not at a line (the file cannot be read at all).
@@ -86,6 +97,14 @@ public:
     // Reads the file (platform::OpenFile, "rb") and checks all of it. Throws
     // FileError for the first problem found; the object is then empty.
     void Read(const std::string& path);
+    // The same for a file's content held in memory; path names it in messages.
+    void Parse(const std::string& path, std::string text);
+
+    // What the installer needs beyond a loadable file, on both of its roads:
+    // the DialPlan row names the dial plan exactly as it is being installed,
+    // and the DigitDiscardInstruction section begins with the six predefined
+    // instructions in their order. Throws FileError.
+    void CheckInstallable(const std::string& name) const;
 
     const std::string& path() const { return path_; }
     const Section& section(Table table) const { return sections_[static_cast<std::size_t>(table)]; }
@@ -93,15 +112,16 @@ public:
 
 private:
     struct PkidIndex;
-    void Parse(PkidIndex& index);
+    void Check();
+    void Split(PkidIndex& index);
     void AddRow(Table table, std::string_view line, long number, PkidIndex& index);
-    void Check(const PkidIndex& index) const;
+    void CheckReferences(const PkidIndex& index) const;
 
     std::string path_;
     // The file's bytes; the rows' values point into it.
-    std::vector<char> text_;
+    std::string text_;
     std::array<Section, kTableCount> sections_;
     long lineCount_ = 0;
 };
 
-}  // namespace quillet
+}  // namespace dialplan
