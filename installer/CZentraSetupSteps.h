@@ -9,6 +9,7 @@
 
 #include "installer/CZentraSetup.h"
 #include "installer/DialPlanName.h"
+#include "installer/RunReport.h"
 
 class CZentraSetupSteps {
 public:
@@ -27,9 +28,30 @@ public:
     // under the run lock, then the rewritten file kept. 0 installed, 3 the
     // delivered file cannot be read, 14 another run installed the dial plan
     // meanwhile (nothing changed). A failed load throws, with nothing loaded.
-    static int InstallNewDialPlan(CZentraSetup& setup, const std::string& name)
+    static int InstallNewDialPlan(CZentraSetup& setup, const std::string& name,
+                                  const RunOptions& options = RunOptions())
     {
-        return setup.InstallNewDialPlan(name, CZentraSetup::RunEnd::Commit);
+        return setup.InstallNewDialPlan(name, options);
+    }
+
+    // DialPlanMain made as options say: a preview (everything done in the
+    // transaction, then rolled back, its own log or none, no message box), a
+    // report of what it did.
+    static int DialPlanMain(CZentraSetup& setup, const std::string& name, const RunOptions& options)
+    {
+        return setup.DialPlanMainRun(name, options);
+    }
+
+    // UnInstallDialPlan, telling the rows that block it.
+    static int UnInstallDialPlan(CZentraSetup& setup, const std::string& name, RunReport& report)
+    {
+        return setup.UnInstallDialPlanRun(name, &report);
+    }
+
+    // The rows of an installed dial plan, read on the object's connection.
+    static PlanRows ReadPlanRows(CZentraSetup& setup, const std::string& dialPlanPkid)
+    {
+        return setup.ReadPlanRows(dialPlanPkid);
     }
 
     // The rewritten file that ReplaceDAId left in the current folder, for the

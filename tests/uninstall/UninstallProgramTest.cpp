@@ -224,18 +224,24 @@ TEST_P(UninstallProgram, DeployedAloneItRemovesThePlanWithoutALibraryPath)
 
 TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
 {
+    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
+    const std::string pattern = "dial plan Metro (" + metro.pkid + ") is used by pattern 9.@ (" + Guid('F', 1, 1) + ")\n";
     const struct {
         const char* what;
         bool pattern, routeList, routeFilter;
         size_t statementsRun;
-        std::string text;
+        std::string blocking, text;
     } cases[] = {
-        {"pattern", true, false, false, 2, Refusal("patterns")},
-        {"route list", false, true, false, 4, Refusal("route lists")},
-        {"route filter", false, false, true, 5, Refusal("route filters")},
-        {"all three: the pattern decides", true, true, true, 2, Refusal("patterns")},
+        {"pattern", true, false, false, 2, pattern, Refusal("patterns")},
+        {"route list", false, true, false, 4,
+         "instruction DDI-7 (" + metro.instructionPkids[6] + ") is used by route list RL-Branch (" + Guid('F', 2, 1) +
+             ")\n",
+         Refusal("route lists")},
+        {"route filter", false, false, true, 5,
+         "dial plan Metro (" + metro.pkid + ") is used by route filter RF-Local (" + Guid('F', 3, 1) + ")\n",
+         Refusal("route filters")},
+        {"all three: the pattern decides", true, true, true, 2, pattern, Refusal("patterns")},
     };
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
     deploy("Metro");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -248,7 +254,7 @@ TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
         EXPECT_EQ(Box("Metro", c.text), result.err);
         EXPECT_EQ(before, db().snapshot());
         EXPECT_TRUE(deployed("Metro"));
-        EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun) + c.text, logOf("Metro"));
+        EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun) + c.blocking + c.text, logOf("Metro"));
     }
 
     // A database error in the middle of the deletes: the library's lines, then
