@@ -39,7 +39,9 @@ public:
     CZentraSetup& operator=(const CZentraSetup& other);
     ~CZentraSetup();
 
-    // 0 connected, 1 connection failed, 8 this machine is not the publisher.
+    // 0 connected, 1 connection failed (also: no data source naming a server
+    // in the registry, or no host name to compare it with), 8 this machine is
+    // not the publisher.
     long DBConnection();
     // 6 new installation, 7 upgraded, 2 or 5 upgrade refused, 12 refused before
     // anything was touched (bad name, no log, damaged file), 13 the dial plan
@@ -89,6 +91,7 @@ private:
 
     // Connection (registry data source, publisher check).
     std::string ExtractServerFromDSN(std::string& dataSource);
+    // 0 this machine is the publisher, 8 it is not, 1 its host name is unknown.
     long CheckPublisher();
 
     // Install driver.

@@ -105,9 +105,7 @@ bool WriteLockHeldElsewhere(const std::string& file)
     ::close(descriptor);
     return held;
 }
-#endif
 
-#if !defined(_WIN32)
 // The file of SQLite's main database.
 std::string SqliteFile(Connection& connection)
 {

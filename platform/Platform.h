@@ -54,6 +54,29 @@ int ShowMessageBox(const char* text, const char* caption, unsigned int type);
 // Whether a Windows path names a folder that exists.
 bool IsFolder(const std::string& windowsPath);
 
+// Starts the Windows sockets layer for the life of the object; gethostname
+// answers only in a process that has started it. Under _WIN32 this is
+// WSAStartup (version 2.2) and, when that succeeded, WSACleanup; elsewhere
+// there is nothing to start. A program makes one at the top of its main.
+class SocketsLayer {
+public:
+#if defined(_WIN32)
+    SocketsLayer();
+    ~SocketsLayer();
+#else
+    SocketsLayer() : started_(true) {}
+    ~SocketsLayer() = default;
+#endif
+    SocketsLayer(const SocketsLayer&) = delete;
+    SocketsLayer& operator=(const SocketsLayer&) = delete;
+
+    // False when WSAStartup failed; gethostname then fails as well.
+    bool started() const { return started_; }
+
+private:
+    bool started_;
+};
+
 // Sets a variable of this process's environment, as getenv sees it.
 void SetProcessEnvironment(const std::string& name, const std::string& value);
 

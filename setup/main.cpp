@@ -17,6 +17,7 @@
 
 #include "loader/DatabaseLoad.h"
 #include "odbc/odbc.h"
+#include "platform/Platform.h"
 #include "setup/Install.h"
 #include "setup/Options.h"
 #include "setup/Outcome.h"
@@ -83,6 +84,8 @@ void Run(const setup::Options& options, setup::Outcome& outcome)
 
 int main(int argc, char** argv)
 {
+    // gethostname, which tells whether this machine is the publisher, needs it.
+    const platform::SocketsLayer sockets;
     setup::Options options;
     std::string problem;
     if (!setup::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, problem)) {

@@ -167,6 +167,8 @@ void PrintJson(const std::string& name, int exitStatus)
 
 int Uninstall(const std::string& commandLine)
 {
+    // gethostname, which tells whether this machine is the publisher, needs it.
+    const platform::SocketsLayer sockets;
     if (commandLine.empty()) {
         ShowMessage(kNoCommandLine, "");
         return -1;

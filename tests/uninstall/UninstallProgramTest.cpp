@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -162,7 +163,7 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
         "DBConnection0";
     const struct {
         const char* what;
-        std::string dataSource;
+        std::string dataSource;  // "(none)": no DBConnection0 at all
         int exitCode;
         std::string box, log;
     } cases[] = {
@@ -171,11 +172,19 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
          FilesDeleted("Metro")},
         {"no connection", "SERVER=" + zentra_test::HostName() + ";DATABASE=" + missing, 255,
          noConnection, noConnection},
+        // Nothing names a server: nothing can be checked, so nothing is deleted.
+        {"no data source registered", "(none)", 255, noConnection, noConnection},
+        {"an empty data source", "", 255, noConnection, noConnection},
+        {"a data source without SERVER=", "DATABASE=" + db().database(), 255, noConnection,
+         noConnection},
     };
     const std::string before = db().snapshot();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        prefix_->registerDataSource(c.dataSource);
+        if (c.dataSource == "(none)")
+            std::filesystem::remove(prefix_->path() + "/system.reg");
+        else
+            prefix_->registerDataSource(c.dataSource);
         deploy("Metro");
 
         const ProgramResult result = run({"Metro"});
@@ -187,6 +196,30 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
         for (const std::string& file : deployedFiles("Metro"))
             EXPECT_EQ(c.exitCode != 0, FileExists(file)) << file;
     }
+}
+
+// The program as an installation deploys it, alone in the dial plan's folder
+// and run from there: it needs no library beside it and no library path.
+TEST_P(UninstallProgram, DeployedAloneItRemovesThePlanWithoutALibraryPath)
+{
+    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
+    deploy("Metro");
+    std::filesystem::copy_file(zentra_test::UninstallProgramPath(), zentraFile("Metro", "uninstall.exe"),
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string folder = host(std::string(kZentraFolder) + "Metro");
+
+    std::map<std::string, std::string> environment = prefix_->environment();
+    environment["LD_LIBRARY_PATH"] = "";
+    const ProgramResult result =
+        zentra_test::RunProgram({folder + "/uninstall.exe", "Metro"}, environment, folder);
+
+    EXPECT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ(Box("Metro", kComplete), result.err);
+    EXPECT_EQ(0, CountRowsOf(db(), metro));
+    for (const std::string& file : deployedFiles("Metro"))
+        EXPECT_FALSE(FileExists(file)) << file;
+    EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"),
+              logOf("Metro"));
 }
 
 TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
