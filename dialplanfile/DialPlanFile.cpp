@@ -216,12 +216,14 @@ void DialPlanFile::Read(const std::string& path)
         const int error = errno;
         throw FileError(path, 0, std::string("cannot open the file: ") + std::strerror(error));
     }
-    // Read in one piece when the size is known, in chunks otherwise.
+    // Read in one piece when the size is known, in chunks otherwise. What is
+    // not a plain file (a folder) may tell a size that means nothing.
     std::string text;
     std::size_t chunk = 1 << 16;
+    constexpr long kLargestPiece = 1L << 30;
     if (std::fseek(file.get(), 0, SEEK_END) == 0) {
         const long size = std::ftell(file.get());
-        if (size > 0)
+        if (size > 0 && size < kLargestPiece)
             chunk = static_cast<std::size_t>(size) + 1;
         std::rewind(file.get());
     }
