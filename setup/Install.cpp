@@ -8,6 +8,7 @@
 #include "installer/CZentraSetupSteps.h"
 #include "installer/DialPlanName.h"
 #include "installer/RunReport.h"
+#include "loader/RunLock.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
 
@@ -250,6 +251,17 @@ void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
         }
         Done("ok");
     }
+
+    // The deployed files must agree with the database: from here to the last
+    // file, no other run on this machine changes either.
+    platform::FileLock machine;
+    if (!preview &&
+        machine.acquire(kRunLockFile, quillet::RunLockTimeout(), [] {
+            std::cerr << quillet::WaitingNotice() << std::endl;
+        }) == platform::FileLock::Result::Busy)
+        return Decide(outcome, kBusy, "RunLock", "busy",
+                      std::string("Another run of Zentra on this machine holds its lock (") + kRunLockFile +
+                          ") longer than the wait allows. Nothing has been changed; try again once it has ended.");
 
     // A run decides inside its own transaction; when another run changed the
     // dial plan between the lookup and that transaction (installed it, or

@@ -14,6 +14,7 @@
 #include "installer/CZentraSetupSteps.h"
 #include "installer/DialPlanName.h"
 #include "installer/RunReport.h"
+#include "loader/RunLock.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
 #include "zentra_version.h"
@@ -191,6 +192,20 @@ int Uninstall(const std::string& commandLine)
     if (!log.Create(name)) {
         ShowMessage(kNoLog, name);
         return -1;
+    }
+
+    // The deployed files must agree with the database: from here to the last
+    // file deleted, no other run on this machine changes either.
+    platform::FileLock machine;
+    if (machine.acquire(kRunLockFile, quillet::RunLockTimeout(), [] {
+            std::fprintf(stderr, "%s\n", quillet::WaitingNotice().c_str());
+        }) == platform::FileLock::Result::Busy) {
+        std::unique_ptr<CZentraSetup> none;
+        g_outcome.decidedBy = "RunLock";
+        return Fail(std::string("UnInstallation Failed.\nAnother run of Zentra on this machine holds its lock (") +
+                        kRunLockFile + ") longer than the wait allows. Try again once it has ended." +
+                        kNothingRemoved,
+                    name, none, log);
     }
 
     std::unique_ptr<CZentraSetup> setup(new CZentraSetup());

@@ -94,9 +94,11 @@ protected:
         for (const std::string& root : {prefix->path() + "/drive_c", work->path()}) {
             if (!fs::exists(root))
                 continue;
-            for (const auto& entry : fs::recursive_directory_iterator(root))
-                if (entry.is_regular_file())
+            // The machine's run lock is made by the first run and stays, empty.
+            for (const auto& entry : fs::recursive_directory_iterator(root)) {
+                if (entry.is_regular_file() && entry.path().filename() != "Zentra.lock")
                     all[entry.path().string()] = ReadFile(entry.path().string());
+            }
         }
         return all;
     }

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -336,6 +338,40 @@ TEST_P(SetupProgramTest, UpgradeIsRefusedWhileADroppedTagIsInUseAndThenDone)
     expectInstalled(v2, ids);
     EXPECT_EQ(deployed(kDialPlan + "Example"), example("v2", "Example"));
     EXPECT_EQ(deployed(kZentra + "Example\\ReadMe.txt"), example("v2", "ExampleReadMe.txt"));
+}
+
+TEST_P(SetupProgramTest, AnotherRunOnThisMachineIsWaitedForAndThenStops)
+{
+    ASSERT_EQ(run({"Example"}).exitCode, 0);
+    deliver("v2");
+    const std::string before = db->snapshot();
+    // Another process holds the machine's run lock for a while.
+    const std::string lock = prefix->hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra.lock");
+    std::thread holder([&lock] { RunProgram({"flock", lock, "sleep", "4"}, {}, ""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    const ProgramResult setup = run({"--lock-timeout", "1", "Example"});
+    std::map<std::string, std::string> environment = prefix->environment();
+    environment["ZENTRA_LOCK_TIMEOUT"] = "1";
+    const ProgramResult removal = RunProgram({UninstallProgramPath(), "Example"}, environment, work.path());
+    holder.join();
+
+    EXPECT_EQ(setup.exitCode, 11) << setup.out << setup.err;
+    EXPECT_EQ(removal.exitCode, 255) << removal.out << removal.err;
+    for (const ProgramResult* result : {&setup, &removal}) {
+        // It said once that it waits, and then why it stopped.
+        const std::string waiting = "Waiting for another run of Zentra";
+        const std::string::size_type first = result->err.find(waiting);
+        EXPECT_NE(first, std::string::npos) << result->err;
+        EXPECT_EQ(result->err.find(waiting, first + 1), std::string::npos) << result->err;
+        EXPECT_NE(result->err.find("Zentra.lock) longer than the wait allows"), std::string::npos) << result->err;
+    }
+    EXPECT_EQ(db->snapshot(), before);
+    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
+
+    // Once it is free, the run goes ahead.
+    EXPECT_EQ(run({"Example"}).exitCode, 0);
+    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v2", "Example"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SetupProgramTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
