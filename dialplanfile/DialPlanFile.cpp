@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "dialplanfile/FileText.h"
 #include "dialplanfile/LineSplitter.h"
 #include "platform/Platform.h"
 
@@ -149,10 +150,6 @@ struct GuidHash {
     }
 };
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-
 }  // namespace
 
 // Where each pkid of the file stands, to find duplicates and what the fks name.
@@ -211,34 +208,13 @@ void DialPlanFile::Read(const std::string& path)
     text_.clear();
     sections_ = {};
     lineCount_ = 0;
-    std::unique_ptr<FILE, FileCloser> file(platform::OpenFile(path, "rb"));
-    if (!file) {
-        const int error = errno;
-        throw FileError(path, 0, std::string("cannot open the file: ") + std::strerror(error));
-    }
-    // Read in one piece when the size is known, in chunks otherwise. What is
-    // not a plain file (a folder) may tell a size that means nothing.
     std::string text;
-    std::size_t chunk = 1 << 16;
-    constexpr long kLargestPiece = 1L << 30;
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-        const long size = std::ftell(file.get());
-        if (size > 0 && size < kLargestPiece)
-            chunk = static_cast<std::size_t>(size) + 1;
-        std::rewind(file.get());
-    }
-    for (;;) {
-        const std::size_t used = text.size();
-        text.resize(used + chunk);
-        const std::size_t got = std::fread(&text[used], 1, chunk, file.get());
-        text.resize(used + got);
-        if (got < chunk)
-            break;
-    }
-    if (std::ferror(file.get())) {
-        const int error = errno;
-        throw FileError(path, 0, std::string("cannot read the file: ") + std::strerror(error));
-    }
+    int error = 0;
+    const FileRead read = ReadFileText(path, text, error);
+    if (read != FileRead::Done)
+        throw FileError(path, 0, std::string(read == FileRead::CannotOpen ? "cannot open the file: "
+                                                                           : "cannot read the file: ") +
+                                     std::strerror(error));
     Parse(path, std::move(text));
 }
 

@@ -101,6 +101,19 @@ void Deploy(CZentraSetup& setup, const std::string& name, bool withDatabase, boo
     Done("done");
 }
 
+// After the database's part: the files deployed, and the run's last word.
+void DeployAndFinish(CZentraSetup& setup, const std::string& name, bool preview, const std::string& verb,
+                     Outcome& outcome)
+{
+    Deploy(setup, name, true, preview, outcome);
+    if (outcome.exitStatus != kDone)
+        return;
+    const std::string made = verb == "install" ? "installed" : "upgraded";
+    Decide(outcome, kDone, "", preview ? "would " + verb : made,
+           preview ? std::string(verb == "install" ? "A new installation" : "An upgrade") + " would be made."
+                   : "The dial plan " + name + " is " + made + ".");
+}
+
 // The options of the installer's steps: a preview logs to NAME_preview.txt in
 // the dial plan's folder when that exists, and reads the changes it makes.
 RunOptions StepOptions(const std::string& name, bool preview, bool json, Outcome& outcome)
@@ -165,20 +178,12 @@ void InstallOnce(const std::string& name, bool preview, bool json, Outcome& outc
             return Decide(outcome, kFileMissing, "InstallNewDialPlan", "failed", name + ".csv could not be read.");
         }
         Done(preview ? "done, and rolled back" : "done (the delivered file is kept as " + name + "_new.csv)");
-        Deploy(setup, name, true, preview, outcome);
-        if (outcome.exitStatus == kDone)
-            Decide(outcome, kDone, "", preview ? "would install" : "installed",
-                   preview ? "A new installation would be made." : "The dial plan " + name + " is installed.");
-        return;
+        return DeployAndFinish(setup, name, preview, "install", outcome);
     }
     case 7:
         Done(preview ? "installed: upgraded, and rolled back (7)" : "installed: upgraded (7)");
         outcome.road = "upgrade";
-        Deploy(setup, name, true, preview, outcome);
-        if (outcome.exitStatus == kDone)
-            Decide(outcome, kDone, "", preview ? "would upgrade" : "upgraded",
-                   preview ? "An upgrade would be made." : "The dial plan " + name + " is upgraded.");
-        return;
+        return DeployAndFinish(setup, name, preview, "upgrade", outcome);
     case 2:
     case 5:
         Done(result == 2 ? "installed: upgrade refused, a tag that the new version drops is in use (2)"

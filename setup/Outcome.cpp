@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "installer/RunReportJson.h"
 #include "zentra_version.h"
 
 namespace setup {
@@ -100,15 +101,7 @@ nlohmann::ordered_json ToJson(const Outcome& outcome)
     json["messages"] = nlohmann::ordered_json::array();
     for (const auto& [caption, text] : outcome.run.messages)
         json["messages"].push_back({{"caption", caption}, {"text", text}});
-    json["blocking"] = nlohmann::ordered_json::array();
-    for (const BlockingRow& row : outcome.run.blocking)
-        json["blocking"].push_back({{"used", row.used},
-                                    {"usedName", row.usedName},
-                                    {"usedPkid", row.usedPkid},
-                                    {"user", row.user},
-                                    {"userName", row.userName},
-                                    {"userPkid", row.userPkid},
-                                    {"text", row.text()}});
+    json["blocking"] = BlockingRowsJson(outcome.run.blocking);
     json["counts"] = CountsJsonOf(outcome.run.changes);
     json["changes"] = ChangesJsonOf(outcome.run.changes);
     json["ids"] = nlohmann::ordered_json::array();

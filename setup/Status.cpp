@@ -8,6 +8,7 @@
 #include "dialplanfile/DialPlanFile.h"
 #include "installer/CZentraSetup.h"
 #include "installer/CZentraSetupSteps.h"
+#include "installer/RunReportJson.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
 #include "setup/Install.h"
@@ -198,16 +199,9 @@ void ShowDialPlan(CZentraSetup& setup, const std::string& name, Outcome& outcome
         for (int result : {9, 10, 11})
             CZentraSetupSteps::ListDialPlanUsers(setup, found.front().at(0), name, result, routes);
         Say() << "Routes that use " << name << ": " << (routes.blocking.empty() ? "none" : "") << "\n";
-        nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        for (const BlockingRow& row : routes.blocking) {
+        for (const BlockingRow& row : routes.blocking)
             Say() << "  " << row.text() << "\n";
-            list.push_back({{"used", row.used},
-                            {"usedName", row.usedName},
-                            {"usedPkid", row.usedPkid},
-                            {"user", row.user},
-                            {"userName", row.userName},
-                            {"userPkid", row.userPkid}});
-        }
+        const nlohmann::ordered_json list = BlockingRowsJson(routes.blocking);
         outcome.status["routes"] = list;
     }
 }

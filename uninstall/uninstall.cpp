@@ -14,6 +14,7 @@
 #include "installer/CZentraSetupSteps.h"
 #include "installer/DialPlanName.h"
 #include "installer/RunReport.h"
+#include "installer/RunReportJson.h"
 #include "loader/RunLock.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
@@ -153,16 +154,8 @@ void PrintJson(const std::string& name, int exitStatus)
         {"decidedBy", g_outcome.decidedBy},
         {"message", g_outcome.message},
         {"log", g_outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(g_outcome.run.logPath)},
-        {"blocking", nlohmann::ordered_json::array()},
+        {"blocking", BlockingRowsJson(g_outcome.run.blocking)},
     };
-    for (const BlockingRow& row : g_outcome.run.blocking)
-        json["blocking"].push_back({{"used", row.used},
-                                    {"usedName", row.usedName},
-                                    {"usedPkid", row.usedPkid},
-                                    {"user", row.user},
-                                    {"userName", row.userName},
-                                    {"userPkid", row.userPkid},
-                                    {"text", row.text()}});
     std::printf("%s\n", json.dump(2).c_str());
 }
 
