@@ -155,16 +155,8 @@ ProgramResult BackgroundProgram::wait()
 
 bool BackgroundProgram::waitForOutput(const std::string& text, std::chrono::milliseconds limit)
 {
-    bool ended = false;
-    const bool seen = WaitUntil(
-        [&] {
-            if (output().find(text) != std::string::npos)
-                return true;
-            ended = finished();
-            return ended;
-        },
-        limit);
-    return seen && !ended ? true : output().find(text) != std::string::npos;
+    WaitUntil([&] { return output().find(text) != std::string::npos || finished(); }, limit);
+    return output().find(text) != std::string::npos;
 }
 
 void BackgroundProgram::kill(int signal)
