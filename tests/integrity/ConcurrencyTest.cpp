@@ -87,7 +87,7 @@ protected:
         for (int round = 0; round < rounds; ++round) {
             restore(base);
             const bool firstLeads = round % 2 == 0;
-            const auto offset = std::chrono::milliseconds((round / 2) % 10 * 2);
+            const auto offset = std::chrono::milliseconds((round / 2) % 10);
             SCOPED_TRACE(std::string(what) + ", round " + std::to_string(round) + ": " +
                          (firstLeads ? "first" : "second") + " starts " + std::to_string(offset.count()) +
                          " ms ahead");
