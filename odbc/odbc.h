@@ -213,9 +213,9 @@ public:
     // rows of table that condition selects against changes of other sessions
     // until the transaction ends, and says how many there are.
     // Both wait at most the RunLock's timeout for a session that holds what
-    // they lock, tell the RunLock's waiting (once a transaction, as its own
-    // wait does) when they have to, and throw LockNotGranted when the time
-    // passes.
+    // they lock and throw LockNotGranted when it passes; on PostgreSQL they
+    // call the RunLock's waiting before such a wait (once a transaction, the
+    // run lock's own wait included).
     void lockTablesAgainstWrites(const std::vector<std::string>& tables);
     int lockRows(const std::string& table, const std::string& condition);
 
