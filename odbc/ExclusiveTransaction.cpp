@@ -122,7 +122,7 @@ std::string SqliteFile(Connection& connection)
 }  // namespace
 
 ExclusiveTransaction::ExclusiveTransaction(Connection& connection, const RunLock& lock)
-    : connection_(connection), dialect_(DialectOf(connection))
+    : connection_(connection), dialect_(DialectOf(connection)), waiting_(lock.waiting), timeout_(lock.timeout)
 {
     try {
         switch (dialect_) {
@@ -161,14 +161,10 @@ void ExclusiveTransaction::beginSqlite(const RunLock& lock)
 #if !defined(_WIN32)
     const std::string file = SqliteFile(connection_);
     const Clock::time_point deadline = Clock::now() + lock.timeout;
-    bool told = false;
     while (WriteLockHeldElsewhere(file)) {
         if (Clock::now() >= deadline)
             NotGranted(lock.timeout, "another connection is writing to " + file);
-        if (!told && lock.waiting) {
-            lock.waiting();
-            told = true;
-        }
+        tellWaiting();
         std::this_thread::sleep_for(kPollInterval);
     }
 #endif
@@ -197,8 +193,7 @@ void ExclusiveTransaction::beginPostgreSQL(const RunLock& lock)
     const std::string key = std::to_string(lock.key);
     if (QueryInt(connection_, "select case when pg_try_advisory_xact_lock(" + key + ") then 1 else 0 end") == 1)
         return;
-    if (lock.waiting)
-        lock.waiting();
+    tellWaiting();
     try {
         Execute(connection_, "select pg_advisory_xact_lock(" + key + ")");
     } catch (const SQLException& error) {
@@ -221,8 +216,7 @@ void ExclusiveTransaction::beginSqlServer(const RunLock& lock)
     };
     if (applock(0) >= 0)
         return;
-    if (lock.waiting)
-        lock.waiting();
+    tellWaiting();
     if (applock(lock.timeout.count()) < 0)
         NotGranted(lock.timeout, "");
 }
@@ -277,55 +271,90 @@ void ExclusiveTransaction::restoreAutoCommit()
         connection_.setAutoCommit(true);
 }
 
+void ExclusiveTransaction::tellWaiting()
+{
+    if (!told_ && waiting_)
+        waiting_();
+    told_ = true;
+}
+
+int ExclusiveTransaction::lockAtMost(const std::function<int(bool nowait)>& statement, const std::string& held)
+{
+    if (dialect_ == Dialect::PostgreSQL) {
+        // A statement refused inside a transaction would abort all of it: the
+        // savepoint keeps the transaction, and the run lock, when the lock is
+        // not to be had at once.
+        Execute(connection_, "SAVEPOINT zentra_lock");
+        try {
+            const int result = statement(true);
+            Execute(connection_, "RELEASE SAVEPOINT zentra_lock");
+            return result;
+        } catch (const SQLException& error) {
+            if (!IsLockRefusal(dialect_, error))
+                throw;
+        }
+        Execute(connection_, "ROLLBACK TO SAVEPOINT zentra_lock");
+        Execute(connection_, "RELEASE SAVEPOINT zentra_lock");
+        tellWaiting();
+    }
+    try {
+        return statement(false);
+    } catch (const SQLException& error) {
+        if (IsLockRefusal(dialect_, error))
+            NotGranted(timeout_, held);
+        throw;
+    }
+}
+
 void ExclusiveTransaction::lockTablesAgainstWrites(const std::vector<std::string>& tables)
 {
     if (tables.empty())
         return;
-    try {
-        switch (dialect_) {
-        case Dialect::PostgreSQL: {
-            std::string list;
-            for (const std::string& table : tables)
-                list += (list.empty() ? "" : ", ") + table;
-            Execute(connection_, "LOCK TABLE " + list + " IN SHARE MODE");
-            break;
-        }
-        case Dialect::SqlServer:
-            for (const std::string& table : tables)
-                QueryInt(connection_, "SELECT COUNT(*) FROM " + table + " WITH (TABLOCK, HOLDLOCK)");
-            break;
-        case Dialect::SQLite:  // the write lock keeps every other writer out already
-        case Dialect::Other:
-            break;
-        }
-    } catch (const SQLException& error) {
-        if (IsLockRefusal(dialect_, error))
-            throw LockNotGranted("Another session is writing to the tables that this run must hold still (" +
-                                 tables.front() + " and others): " + error.getMessage());
-        throw;
+    std::string list;
+    for (const std::string& table : tables)
+        list += (list.empty() ? "" : ", ") + table;
+    switch (dialect_) {
+    case Dialect::PostgreSQL:
+        lockAtMost(
+            [&](bool nowait) {
+                Execute(connection_, "LOCK TABLE " + list + " IN SHARE MODE" + (nowait ? " NOWAIT" : ""));
+                return 0;
+            },
+            "another session is writing to " + list);
+        break;
+    case Dialect::SqlServer:
+        lockAtMost(
+            [&](bool) {
+                for (const std::string& table : tables)
+                    QueryInt(connection_, "SELECT COUNT(*) FROM " + table + " WITH (TABLOCK, HOLDLOCK)");
+                return 0;
+            },
+            "another session is writing to " + list);
+        break;
+    case Dialect::SQLite:  // the write lock keeps every other writer out already
+    case Dialect::Other:
+        break;
     }
 }
 
 int ExclusiveTransaction::lockRows(const std::string& table, const std::string& condition)
 {
-    std::string sql = "select 1 from " + table;
-    if (dialect_ == Dialect::SqlServer)
-        sql += " WITH (UPDLOCK, HOLDLOCK)";
-    sql += " where " + condition;
-    if (dialect_ == Dialect::PostgreSQL)
-        sql += " for update";
-    try {
-        std::unique_ptr<Statement> statement(connection_.createStatement());
-        std::unique_ptr<ResultSet> rows(statement->executeQuery(sql));
-        int count = 0;
-        while (rows->next())
-            ++count;
-        return count;
-    } catch (const SQLException& error) {
-        if (IsLockRefusal(dialect_, error))
-            throw LockNotGranted("Another session holds rows of " + table + ": " + error.getMessage());
-        throw;
-    }
+    return lockAtMost(
+        [&](bool nowait) {
+            std::string sql = "select 1 from " + table;
+            if (dialect_ == Dialect::SqlServer)
+                sql += " WITH (UPDLOCK, HOLDLOCK)";
+            sql += " where " + condition;
+            if (dialect_ == Dialect::PostgreSQL)
+                sql += nowait ? " for update nowait" : " for update";
+            std::unique_ptr<Statement> statement(connection_.createStatement());
+            std::unique_ptr<ResultSet> rows(statement->executeQuery(sql));
+            int count = 0;
+            while (rows->next())
+                ++count;
+            return count;
+        },
+        "another session is changing rows of " + table);
 }
 
 }  // namespace odbc

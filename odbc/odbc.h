@@ -209,10 +209,14 @@ public:
     Dialect dialect() const { return dialect_; }
 
     // Holds the tables still against writes of other sessions until the
-    // transaction ends (PostgreSQL: LOCK TABLE ... IN SHARE MODE).
+    // transaction ends (PostgreSQL: LOCK TABLE ... IN SHARE MODE); locks the
+    // rows of table that condition selects against changes of other sessions
+    // until the transaction ends, and says how many there are.
+    // Both wait at most the RunLock's timeout for a session that holds what
+    // they lock and throw LockNotGranted when it passes; on PostgreSQL they
+    // call the RunLock's waiting before such a wait (once a transaction, the
+    // run lock's own wait included).
     void lockTablesAgainstWrites(const std::vector<std::string>& tables);
-    // Locks the rows of table that condition selects against changes of other
-    // sessions until the transaction ends; how many there are.
     int lockRows(const std::string& table, const std::string& condition);
 
 private:
@@ -220,11 +224,22 @@ private:
     void beginPostgreSQL(const RunLock& lock);
     void beginSqlServer(const RunLock& lock);
     void restoreAutoCommit();
+    // Calls the RunLock's waiting, once.
+    void tellWaiting();
+    // Runs a statement that takes locks, statement(nowait): on PostgreSQL
+    // first in its form that does not wait, and when another session holds
+    // what it locks, tells the wait and runs it again, waiting at most the
+    // timeout. held says what holds the lock, for LockNotGranted. What the
+    // statement returned.
+    int lockAtMost(const std::function<int(bool nowait)>& statement, const std::string& held);
 
     Connection& connection_;
     Dialect dialect_;
     bool open_ = false;
     bool previousAutoCommit_ = true;
+    std::function<void()> waiting_;
+    std::chrono::milliseconds timeout_;
+    bool told_ = false;
 };
 
 }  // namespace odbc

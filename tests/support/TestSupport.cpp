@@ -268,6 +268,44 @@ std::vector<std::vector<std::string>> HostDatabase::dialPlanRows()
     return rows;
 }
 
+std::vector<std::string> HostDatabase::saveRows() {
+    std::vector<std::string> saved;
+    for (const char* table : kDialPlanTables) {
+        std::unique_ptr<odbc::Statement> statement(connection().createStatement());
+        std::unique_ptr<odbc::ResultSet> rows(statement->executeQuery(std::string("select * from ") + table));
+        const int columns = rows->getColumnCount();
+        std::string names;
+        for (int column = 1; column <= columns; ++column)
+            names += (column > 1 ? ", " : "") + rows->getColumnName(column);
+        std::string values;
+        while (rows->next()) {
+            values += values.empty() ? "(" : ", (";
+            for (int column = 1; column <= columns; ++column) {
+                const std::string value = rows->getString(column);
+                if (column > 1) values += ", ";
+                if (rows->wasNull()) {
+                    values += "NULL";
+                    continue;
+                }
+                values += "'";
+                for (char c : value) values += c == '\'' ? std::string("''") : std::string(1, c);
+                values += "'";
+            }
+            values += ")";
+        }
+        if (!values.empty())
+            saved.push_back(std::string("insert into ") + table + " (" + names + ") values " + values);
+    }
+    return saved;
+}
+
+void HostDatabase::restoreRows(const std::vector<std::string>& saved) {
+    odbc::Transaction transaction(connection());
+    for (const char* table : kDialPlanTables) exec(std::string("delete from ") + table);
+    for (const std::string& insert : saved) exec(insert);
+    transaction.commit();
+}
+
 std::string HostDatabase::snapshot() {
     std::ostringstream out;
     for (const char* table : kDialPlanTables) {
@@ -424,6 +462,20 @@ void WriteFile(const std::string& hostPath, const std::string& content) {
 bool FileExists(const std::string& hostPath) {
     std::error_code error;
     return fs::exists(hostPath, error);
+}
+
+FileTree ReadTree(const std::string& folder) {
+    FileTree tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            tree[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path().string());
+    return tree;
+}
+
+void WriteTree(const std::string& folder, const FileTree& tree) {
+    for (const auto& [path, content] : ReadTree(folder))
+        if (tree.count(path) == 0) fs::remove(fs::path(folder) / path);
+    for (const auto& [path, content] : tree) WriteFile((fs::path(folder) / path).string(), content);
 }
 
 // ---------------------------------------------------------------------------

@@ -73,6 +73,12 @@ public:
     // ("DialPlan", "Tag", "Instruction", "Member"), sorted.
     std::vector<std::vector<std::string>> dialPlanRows();
 
+    // Every row of the tables of snapshot(), as the statements that put them
+    // back; restoreRows empties those tables and runs them, in one
+    // transaction: one state for many runs of an operation.
+    std::vector<std::string> saveRows();
+    void restoreRows(const std::vector<std::string>& saved);
+
 private:
     // The connection of exec/query, opened on first use.
     odbc::Connection& connection();
@@ -157,6 +163,12 @@ private:
 std::string ReadFile(const std::string& hostPath);
 void WriteFile(const std::string& hostPath, const std::string& content);
 bool FileExists(const std::string& hostPath);
+
+// The regular files below a folder, by path relative to it, with their content.
+using FileTree = std::map<std::string, std::string>;
+FileTree ReadTree(const std::string& folder);
+// Makes the files below folder exactly those of tree (folders stay).
+void WriteTree(const std::string& folder, const FileTree& tree);
 
 // Runs a program (argv[0] is its path) with extra environment variables, in a
 // working folder; returns its exit status (0-255, or -1 when it did not exit).
