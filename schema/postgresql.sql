@@ -110,8 +110,10 @@ CREATE INDEX RouteList_fkDigitDiscardInstruction ON RouteList (fkDigitDiscardIns
 
 -- The identifier triggers: every identifier column named in the trigger's
 -- arguments (in lower case, as PostgreSQL keeps unquoted names) is stored in
--- the form SQL Server prints.
-CREATE FUNCTION zentra_identifiers() RETURNS trigger LANGUAGE plpgsql AS $$
+-- the form SQL Server prints. The function finds zentra_uniqueidentifier in
+-- the schema it was made in, whatever search path a session has (pg_dump's
+-- restore runs with an empty one).
+CREATE FUNCTION zentra_identifiers() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$
 DECLARE
     row_values jsonb := to_jsonb(NEW);
     normalised jsonb := '{}';

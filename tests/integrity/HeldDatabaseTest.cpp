@@ -234,9 +234,10 @@ TEST_P(HeldDatabase, AnUpgradeAndARemovalThatFindTheOtherHoldingTheDatabase)
         bool removalHolds;
         std::string waiterSays;  // what the waiting run then tells on standard output
     } meetings[] = {
+        // On one machine the second run waits for the first one's files too,
+        // and then runs in turn.
         {"an upgrade started while a removal holds the database installs v2 anew", "DialPlan",
-         db->scalar("select pkid from DialPlan where name = 'Example'"), true,
-         "another run has removed Example meanwhile"},
+         db->scalar("select pkid from DialPlan where name = 'Example'"), true, ""},
         {"a removal started while an upgrade holds the database removes v2", "DialPlanTag", kDroppedTag, false, ""},
     };
     for (const auto& meeting : meetings) {
@@ -270,6 +271,71 @@ TEST_P(HeldDatabase, AnUpgradeAndARemovalThatFindTheOtherHoldingTheDatabase)
                                                      meeting.slowTable);
         restore(base);
     }
+}
+
+// Two machines on one database: their runs meet at the database's lock alone,
+// and the second decides again on what it finds there.
+TEST_P(HeldDatabase, RunsOfTwoMachinesDecideAgainOnWhatTheOtherLeft)
+{
+    installExample();
+    // The other machine: its own folders, the same data source and driver.
+    const std::string other = work->path() + "/other-machine";
+    for (const char* file : {"system.reg", "odbcinst.ini", "odbc.ini"})
+        WriteFile(other + "/" + file, ReadFile(prefix->path() + "/" + file));
+    const std::map<std::string, std::string> onOther = {{"ZENTRA_PREFIX", other}, {"ODBCSYSINI", other}};
+    const auto deployedOn = [&](const std::string& machine, const std::string& name) {
+        return ReadFile(machine + "/drive_c/Program Files/Norvane/DialPlan/" + name);
+    };
+
+    // A removal here holds the database; an upgrade there finds the dial plan
+    // gone when it has the database, and installs it anew.
+    slowDown("DialPlan", db->scalar("select pkid from DialPlan where name = 'Example'"));
+    auto removal = startUninstall("Example");
+    ASSERT_TRUE(WaitUntil([&] { return runHoldsDatabase(true) || removal->finished(); }, std::chrono::seconds(30)));
+    auto upgrade = startSetup("v2", {"Example"}, onOther);
+    const ProgramResult removed = removal->wait();
+    const ProgramResult installed = upgrade->wait();
+    EXPECT_EQ(removed.exitCode, 0) << removed.out << removed.err;
+    EXPECT_EQ(installed.exitCode, 0) << installed.out << installed.err;
+    EXPECT_NE(installed.out.find("another run has removed Example meanwhile; nothing was changed (13)"),
+              std::string::npos)
+        << installed.out;
+    EXPECT_NE(installed.out.find("not installed: new installation (6)"), std::string::npos) << installed.out;
+    EXPECT_EQ(db->count("DialPlan", "name = 'Example'"), 1);
+    EXPECT_EQ(deployedOn(other, "Example"), ExampleDelivery("v2").files.at("Example"));
+    // Here the removal deleted this machine's files; the other machine has its own.
+    EXPECT_FALSE(FileExists(prefix->hostPath(std::string(kDialPlanFolder) + "Example")));
+    EXPECT_TRUE(unsoundRows().empty()) << ::testing::PrintToString(unsoundRows());
+
+    // Two new installations of one dial plan: the second finds it installed
+    // when it has the database, and upgrades it (with nothing to change).
+    if (GetParam() == Backend::PostgreSQL) {
+        db->exec("CREATE OR REPLACE FUNCTION zentra_slow_insert() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                 "BEGIN PERFORM pg_sleep(1.5); RETURN NEW; END $$");
+        db->exec("CREATE TRIGGER zentra_slow_insert BEFORE INSERT ON DialPlan FOR EACH ROW WHEN (NEW.name = "
+                 "'Harbour') EXECUTE FUNCTION zentra_slow_insert()");
+    } else {
+        db->exec("CREATE TRIGGER zentra_slow_insert BEFORE INSERT ON DialPlan WHEN NEW.name = 'Harbour' BEGIN "
+                 "SELECT count(*) FROM ZentraSlow a, ZentraSlow b, ZentraSlow c, ZentraSlow d WHERE a.n + b.n + "
+                 "c.n + d.n > 0; END");
+    }
+    auto first = startSetup("harbour", {"Harbour"});
+    ASSERT_TRUE(WaitUntil([&] { return runHoldsDatabase(true) || first->finished(); }, std::chrono::seconds(30)));
+    auto second = startSetup("harbour", {"Harbour"}, onOther);
+    const ProgramResult firstEnd = first->wait();
+    const ProgramResult secondEnd = second->wait();
+    EXPECT_EQ(firstEnd.exitCode, 0) << firstEnd.out << firstEnd.err;
+    EXPECT_EQ(secondEnd.exitCode, 0) << secondEnd.out << secondEnd.err;
+    EXPECT_NE(secondEnd.out.find("another run has installed Harbour meanwhile; nothing was changed (14)"),
+              std::string::npos)
+        << secondEnd.out;
+    EXPECT_NE(secondEnd.out.find("installed: upgraded (7)"), std::string::npos) << secondEnd.out;
+    EXPECT_EQ(db->count("DialPlan", "name = 'Harbour'"), 1);
+    const DialPlan harbour = MakeDialPlan("Harbour", 0x4A000000u, 4);
+    EXPECT_EQ(db->count("DigitDiscardInstruction", "fkDialPlan = '" + harbour.pkid + "'"),
+              static_cast<int>(harbour.instructions.size()));
+    EXPECT_TRUE(unsoundRows().empty()) << ::testing::PrintToString(unsoundRows());
+    EXPECT_TRUE(filesAgree("Harbour"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HeldDatabase, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),

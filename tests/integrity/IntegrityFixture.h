@@ -118,9 +118,11 @@ protected:
     {
         State state{db->snapshot(), {}};
         const auto add = [&state](const std::string& root, const FileTree& tree) {
+            // Logs differ with every run, and the machine's run lock, empty,
+            // stays once a run has made it.
             for (const auto& [path, content] : tree) {
                 const bool log = EndsWith(path, "_install.txt") || EndsWith(path, "_uninstall.txt");
-                if (!log)
+                if (!log && !EndsWith(path, "Zentra.lock"))
                     state.files[root + path] = content;
             }
         };
