@@ -201,6 +201,7 @@ TEST(ReaderAgreement, CommittedCorpusIsAcceptedOrRefusedAsListedAndReadAlike)
     const Case cases[] = {
         {"seed/example-v1.csv", ""},
         {"seed/example-v2.csv", ""},
+        // zentra-bench-gen --tags 6 --instructions 8 --members 12 --seed 1: v1/ and v2/
         {"seed/bench-6-tags-v1.csv", ""},
         {"seed/bench-6-tags-v2.csv", ""},
         {"seed/liberal-lf.csv", ""},
