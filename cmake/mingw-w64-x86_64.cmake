@@ -1,6 +1,6 @@
 # Cross-compiling for Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64-posix):
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DZENTRA_TESTS=OFF -DZENTRA_BENCH=OFF
+#         -DCMAKE_BUILD_TYPE=Release -DZENTRA_TESTS=OFF -DZENTRA_BENCH=OFF
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

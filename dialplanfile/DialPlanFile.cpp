@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "dialplanfile/FileText.h"
 #include "dialplanfile/LineSplitter.h"
 #include "platform/Platform.h"
 
@@ -15,14 +16,15 @@ namespace dialplan {
 namespace {
 
 constexpr std::array<TableLayout, kTableCount> kLayouts = {{
-    {Table::DialPlan, "DialPlan", "Table:DialPlan,,", 3, {"pkid", "name", "description", nullptr, nullptr}},
+    {Table::DialPlan, "DialPlan", "Table:DialPlan,,", 3, {"pkid", "name", "description", nullptr, nullptr},
+     {true, false, false, false, false}},
     {Table::DialPlanTag, "DialPlanTag", "Table:DialPlanTag,,,,", 5,
-     {"pkid", "tag", "fkDialPlan", "suppressFromRouteFilter", "tkOperator_Max"}},
+     {"pkid", "tag", "fkDialPlan", "suppressFromRouteFilter", "tkOperator_Max"}, {true, false, true, false, false}},
     {Table::DigitDiscardInstruction, "DigitDiscardInstruction", "Table:DigitDiscardInstruction,,,,", 5,
-     {"pkid", "name", "fkDialPlan", "digitAnalysisID", "clause"}},
+     {"pkid", "name", "fkDialPlan", "digitAnalysisID", "clause"}, {true, false, true, false, false}},
     {Table::DigitDiscardInstructionMember, "DigitDiscardInstructionMember",
      "Table:DigitDiscardInstructionMember,,", 3,
-     {"pkid", "fkDigitDiscardInstruction", "fkDialPlanTag", nullptr, nullptr}},
+     {"pkid", "fkDigitDiscardInstruction", "fkDialPlanTag", nullptr, nullptr}, {true, true, true, false, false}},
 }};
 
 constexpr std::string_view kTypeMark = kTypeRowMark;
@@ -90,44 +92,46 @@ bool IsMarkerOf(const TableLayout& layout, std::string_view line)
     return false;
 }
 
-bool IsIdentifierColumn(const char* column)
+// The value of each byte as a hexadecimal digit, or -1.
+constexpr std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> values{};
+    for (signed char& value : values)
+        value = -1;
+    for (int c = 0; c < 10; ++c)
+        values[static_cast<std::size_t>('0' + c)] = static_cast<signed char>(c);
+    for (int c = 0; c < 6; ++c) {
+        values[static_cast<std::size_t>('A' + c)] = static_cast<signed char>(10 + c);
+        values[static_cast<std::size_t>('a' + c)] = static_cast<signed char>(10 + c);
+    }
+    return values;
+}();
+
+// The digits of one part of a GUID into value; false at a byte that is no digit.
+bool HexDigits(const char* digits, std::size_t count, std::uint64_t& value)
 {
-    return std::strcmp(column, "pkid") == 0 || std::strncmp(column, "fk", 2) == 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const signed char digit = kHexValues[static_cast<unsigned char>(digits[i])];
+        if (digit < 0)
+            return false;
+        value = (value << 4) | static_cast<std::uint64_t>(digit);
+    }
+    return true;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// A GUID without braces: 8-4-4-4-12 hexadecimal digits.
+// A GUID without braces: 8-4-4-4-12 hexadecimal digits. Every pkid and key of
+// a file goes through here, several times: it is kept to table lookups.
 bool ParseBareGuid(std::string_view text, Guid& guid)
 {
-    if (text.size() != kGuidLength)
+    if (text.size() != kGuidLength || text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
         return false;
-    std::uint64_t parts[2] = {0, 0};
-    int digits = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (text[i] != '-')
-                return false;
-            continue;
-        }
-        const int value = HexValue(text[i]);
-        if (value < 0)
-            return false;
-        std::uint64_t& part = parts[digits / 16];
-        part = (part << 4) | static_cast<std::uint64_t>(value);
-        ++digits;
-    }
-    guid.high = parts[0];
-    guid.low = parts[1];
+    const char* const t = text.data();
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+    if (!HexDigits(t, 8, high) || !HexDigits(t + 9, 4, high) || !HexDigits(t + 14, 4, high) ||
+        !HexDigits(t + 19, 4, low) || !HexDigits(t + 24, 12, low))
+        return false;
+    guid.high = high;
+    guid.low = low;
     return true;
 }
 
@@ -144,10 +148,6 @@ struct GuidHash {
     {
         return std::hash<std::uint64_t>()(guid.high ^ (guid.low * 0x9E3779B97F4A7C15ull));
     }
-};
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
 };
 
 }  // namespace
@@ -208,25 +208,13 @@ void DialPlanFile::Read(const std::string& path)
     text_.clear();
     sections_ = {};
     lineCount_ = 0;
-    std::unique_ptr<FILE, FileCloser> file(platform::OpenFile(path, "rb"));
-    if (!file) {
-        const int error = errno;
-        throw FileError(path, 0, std::string("cannot open the file: ") + std::strerror(error));
-    }
     std::string text;
-    constexpr std::size_t kChunk = 1 << 16;
-    for (;;) {
-        const std::size_t used = text.size();
-        text.resize(used + kChunk);
-        const std::size_t got = std::fread(&text[used], 1, kChunk, file.get());
-        text.resize(used + got);
-        if (got < kChunk)
-            break;
-    }
-    if (std::ferror(file.get())) {
-        const int error = errno;
-        throw FileError(path, 0, std::string("cannot read the file: ") + std::strerror(error));
-    }
+    int error = 0;
+    const FileRead read = ReadFileText(path, text, error);
+    if (read != FileRead::Done)
+        throw FileError(path, 0, std::string(read == FileRead::CannotOpen ? "cannot open the file: "
+                                                                           : "cannot read the file: ") +
+                                     std::strerror(error));
     Parse(path, std::move(text));
 }
 
@@ -267,10 +255,10 @@ void DialPlanFile::Split(PkidIndex& index)
         if (line.find('\0') != std::string_view::npos)
             fail(number, "the line holds a NUL character");
 
-        // A marker line begins a section.
+        // A marker line begins a section; every marker begins with "Table:".
         const TableLayout* marker = nullptr;
         for (const TableLayout& layout : kLayouts) {
-            if (!IsMarkerOf(layout, line))
+            if (!Contains(line, "Table:") || !IsMarkerOf(layout, line))
                 continue;
             if (marker)
                 fail(number, std::string("the line holds the markers of both the ") + marker->name +
@@ -308,10 +296,11 @@ void DialPlanFile::Split(PkidIndex& index)
             continue;
         }
 
-        const bool holdsInstructionTypeRow = Contains(line, kInstructionTypeRow);
+        const bool holdsTypeMark = Contains(line, kTypeMark);
+        const bool holdsInstructionTypeRow = holdsTypeMark && Contains(line, kInstructionTypeRow);
         switch (state) {
         case State::Outside:
-            if (Contains(line, kTypeMark))
+            if (holdsTypeMark)
                 fail(number, "a type row (a line holding \"UNIQUEIDENTIFIER\") outside any section");
             if (BeginsWithBracedGuid(line))
                 fail(number, "a data row stands between sections: an empty line has cut it off from the "
@@ -320,7 +309,7 @@ void DialPlanFile::Split(PkidIndex& index)
 
         case State::BeforeTypeRow: {
             const TableLayout& layout = Layout(current);
-            if (!Contains(line, kTypeMark)) {
+            if (!holdsTypeMark) {
                 // Column names and the like; a data row here has lost its type row.
                 if (BeginsWithBracedGuid(line))
                     fail(number, std::string("a data row stands before the type row of the ") + layout.name +
@@ -436,7 +425,7 @@ void DialPlanFile::AddRow(Table table, std::string_view line, long number, PkidI
     for (std::size_t column = 0; column < layout.columnCount; ++column) {
         const char* name = layout.columns[column];
         std::string_view value = fields[column];
-        if (IsIdentifierColumn(name)) {
+        if (layout.identifiers[column]) {
             Guid guid;
             if (!ParseBracedGuid(value, guid))
                 fail(std::string(name) + " " + Shown(value) +

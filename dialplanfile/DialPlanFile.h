@@ -28,6 +28,7 @@ struct TableLayout {
     const char* marker;  // the text that a section's marker line holds
     std::size_t columnCount;
     std::array<const char*, kMaxColumns> columns;  // host columns, in the file's field order
+    std::array<bool, kMaxColumns> identifiers;     // which columns hold pkids: pkid and the fk columns
 };
 
 const TableLayout& Layout(Table table);

@@ -11,6 +11,11 @@ namespace zentra_csv {
 struct RewrittenFile;
 }  // namespace zentra_csv
 
+struct BlockingRow;
+struct PlanRows;
+struct RunOptions;
+struct RunReport;
+
 namespace odbc {
 class Connection;
 class Statement;
@@ -34,7 +39,9 @@ public:
     CZentraSetup& operator=(const CZentraSetup& other);
     ~CZentraSetup();
 
-    // 0 connected, 1 connection failed, 8 this machine is not the publisher.
+    // 0 connected, 1 connection failed (also: no data source naming a server
+    // in the registry, or no host name to compare it with), 8 this machine is
+    // not the publisher.
     long DBConnection();
     // 6 new installation, 7 upgraded, 2 or 5 upgrade refused, 12 refused before
     // anything was touched (bad name, no log, damaged file), 13 the dial plan
@@ -48,27 +55,43 @@ public:
     int UnInstallDialPlan(std::string name);
 
 private:
-    // How a run that changes the database ends: committed, or rolled back
-    // once every change has been made (a preview).
-    enum class RunEnd { Commit, RollBack };
-
+    // DialPlanMain, made as options say: a preview with its own log, a report.
+    int DialPlanMainRun(const std::string& name, const RunOptions& options);
     // The new installation's database work under the run lock, in one
     // transaction: the choice of free digit-analysis IDs, the rewrite of the
     // file in memory, the load. Only after the commit is the rewritten file
     // written as NAME.csv (the delivered one kept as NAME_new.csv) and copied
-    // into the dial plan's folder. 0 installed (or, rolled back, previewed),
+    // into the dial plan's folder. 0 installed (or, in a preview, rolled back),
     // 3 the delivered file cannot be read, 14 another run installed the dial
     // plan meanwhile (nothing changed). A failed load throws
     // quillet::DatabaseError, with everything rolled back.
-    int InstallNewDialPlan(std::string name, RunEnd end);
-    // The upgrade of UpgradeDialPlan, ended as told.
-    int UpgradeInTransaction(const std::string& name, RunEnd end);
+    int InstallNewDialPlan(std::string name, const RunOptions& options);
+    // The upgrade of UpgradeDialPlan, made as options say.
+    int UpgradeInTransaction(const std::string& name, const RunOptions& options);
+    // UnInstallDialPlan, telling the rows that block it in report (when not null).
+    int UnInstallDialPlanRun(const std::string& name, RunReport* report);
+
+    // The rows of the dial plan with this pkid, for a report.
+    PlanRows ReadPlanRows(const std::string& dialPlanPkid);
+    // The rows that keep the upgrade from dropping the obsolete tags, or
+    // instructions (patterns or route lists): logged and added to report.
+    void ListTagUsers(RunReport* report);
+    void ListInstructionUsers(bool patterns, RunReport* report);
+    // The rows that keep the removal of the dial plan pkid from going ahead,
+    // for its result 9, 10 or 11: logged and added to report.
+    void ListDialPlanUsers(const std::string& dialPlanPkid, const std::string& name, int result,
+                           RunReport* report);
+    // Runs a query whose rows are blocking rows: each row's first two columns
+    // are the user's pkid and name, the next two (when given) the used row's.
+    void ListUsers(const std::string& sql, const BlockingRow& pattern, RunReport* report);
+
     // Opens the run's transaction under the configuration database's lock; a
     // wait for it is told in the log and on standard error.
     std::unique_ptr<odbc::ExclusiveTransaction> BeginRun();
 
     // Connection (registry data source, publisher check).
     std::string ExtractServerFromDSN(std::string& dataSource);
+    // 0 this machine is the publisher, 8 it is not, 1 its host name is unknown.
     long CheckPublisher();
 
     // Install driver.

@@ -32,22 +32,28 @@ long CZentraSetup::DBConnection()
     CRegistry registry(HKEY_LOCAL_MACHINE);
     registry.OpenSubkey(kDataSourceKey);
 
+    // Without a data source that names a server nothing can be checked against
+    // a database: a value that is missing, empty, of another type or too long,
+    // or that holds no server, fails the connection. (Taken as "not the
+    // publisher", it would let the programs deploy or delete files that no
+    // database run stands behind.)
     char dataSource[256] = {};
-    if (registry.GetString(dataSource, kDataSourceValue) == 0) {
-        std::string text(dataSource);
-        ExtractServerFromDSN(text);
-    }
+    if (registry.GetString(dataSource, kDataSourceValue) != 0)
+        return 1;
+    std::string text(dataSource);
+    ExtractServerFromDSN(text);
+    if (m_server.empty())
+        return 1;
 
-    if (CheckPublisher() == 8)
-        return 8;
+    const long publisher = CheckPublisher();
+    if (publisher != 0)
+        return publisher;
 
     // A live connection is kept; a failed attempt is tried again.
     if (m_connection)
         return 0;
 
-    m_connectString = "Driver={SQL Server};";
-    if (!m_server.empty())
-        m_connectString += "Server=" + m_server;
+    m_connectString = "Driver={SQL Server};Server=" + m_server;
     if (!m_database.empty())
         m_connectString += ";Database=" + m_database;
     m_connectString += ";Trusted_Connection=yes";
@@ -72,8 +78,12 @@ std::string CZentraSetup::ExtractServerFromDSN(std::string& dataSource)
 long CZentraSetup::CheckPublisher()
 {
     char hostName[256] = {};
-    // One byte kept back, so that a name of full length stays terminated.
+    // One byte kept back, so that a name of full length stays terminated. A
+    // machine that cannot tell its own name cannot tell whether it is the
+    // publisher, and must not write the database: that is a failed connection
+    // (on Windows, gethostname fails until the process has started the sockets
+    // layer).
     if (gethostname(hostName, sizeof(hostName) - 1) != 0)
-        return 0;
+        return 1;
     return std::strcmp(m_server.c_str(), hostName) == 0 ? 0 : 8;
 }

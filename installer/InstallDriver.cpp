@@ -5,6 +5,7 @@
 #include "dialplanfile/DialPlanFile.h"
 #include "installer/DialPlanName.h"
 #include "installer/MessageDeferral.h"
+#include "installer/RunReport.h"
 #include "installer/SqlText.h"
 #include "loader/Quillet.h"
 #include "odbc/odbc.h"
@@ -38,23 +39,41 @@ std::string DeliveredFileProblem(const std::string& name)
 
 int CZentraSetup::DialPlanMain(std::string name)
 {
+    return DialPlanMainRun(name, RunOptions());
+}
+
+int CZentraSetup::DialPlanMainRun(const std::string& name, const RunOptions& options)
+{
+    // A preview shows no message box: it tells what it would show.
+    MessageDeferral messages(options.report != nullptr ? &options.report->messages : nullptr, !options.preview);
+    const auto decided = [&options](const char* step, int result) {
+        if (options.report != nullptr)
+            options.report->decidedBy = step;
+        return result;
+    };
+
     const std::string problem = CheckDialPlanName(name);
     if (!problem.empty())
-        return RefuseInstallation("The dial plan cannot be installed. " + problem);
+        return decided("DialPlanMain", RefuseInstallation("The dial plan cannot be installed. " + problem));
 
-    const std::string logPath = std::string(kZentraFolder) + name + "\\" + name + "_install.txt";
+    const std::string logPath =
+        options.ownLog ? std::string(kZentraFolder) + name + "\\" + name + "_install.txt" : options.logPath;
     if (logPath.size() >= sizeof(m_logPath))
-        return RefuseInstallation("The dial plan cannot be installed. Its log path " + logPath +
-                                  " is too long.");
-    FILE* probe = platform::OpenFile(logPath, "a");
-    if (probe == nullptr)
-        return RefuseInstallation("The dial plan cannot be installed. Its log file " + logPath +
-                                  " cannot be opened for appending; the folder must exist and be "
-                                  "writable.");
-    std::fclose(probe);
-
+        return decided("DialPlanMain", RefuseInstallation("The dial plan cannot be installed. Its log path " +
+                                                          logPath + " is too long."));
+    if (options.ownLog) {
+        FILE* probe = platform::OpenFile(logPath, "a");
+        if (probe == nullptr)
+            return decided("DialPlanMain",
+                           RefuseInstallation("The dial plan cannot be installed. Its log file " + logPath +
+                                              " cannot be opened for appending; the folder must exist and be "
+                                              "writable."));
+        std::fclose(probe);
+    }
     std::memset(m_logPath, 0, sizeof(m_logPath));
     std::memcpy(m_logPath, logPath.c_str(), logPath.size());
+    if (options.report != nullptr)
+        options.report->logPath = logPath;
 
     // Both roads work from the delivered file, and an upgrade deletes whatever
     // it does not list: a damaged file is refused before anything happens.
@@ -63,14 +82,15 @@ int CZentraSetup::DialPlanMain(std::string name)
         OpenLog();
         Log("The dial plan file is refused: " + fileProblem + "\n");
         CloseLog();
-        return RefuseInstallation("The dial plan file " + name +
-                                  ".csv cannot be installed; nothing has been changed.\n" + fileProblem);
+        return decided("DialPlanMain", RefuseInstallation("The dial plan file " + name +
+                                                          ".csv cannot be installed; nothing has been changed.\n" +
+                                                          fileProblem));
     }
 
     try {
         if (CheckNewDialPlan(name))
-            return 6;
-        return UpgradeDialPlan(name);
+            return decided("CheckNewDialPlan", 6);
+        return UpgradeInTransaction(name, options);
     } catch (...) {
         CloseLog();
         throw;

@@ -8,7 +8,8 @@ thread_local MessageDeferral* t_deferral = nullptr;
 
 }  // namespace
 
-MessageDeferral::MessageDeferral() : m_outer(t_deferral)
+MessageDeferral::MessageDeferral(std::vector<std::pair<std::string, std::string>>* record, bool show)
+    : m_outer(t_deferral), m_record(record), m_show(show)
 {
     t_deferral = this;
 }
@@ -16,8 +17,12 @@ MessageDeferral::MessageDeferral() : m_outer(t_deferral)
 MessageDeferral::~MessageDeferral()
 {
     t_deferral = m_outer;
-    for (const auto& [text, caption] : m_kept)
-        ShowInstallerMessage(text, caption);
+    for (const auto& [text, caption] : m_kept) {
+        if (m_record != nullptr)
+            m_record->emplace_back(caption, text);
+        if (m_show)
+            ShowInstallerMessage(text, caption);
+    }
 }
 
 void ShowInstallerMessage(const std::string& text, const std::string& caption)

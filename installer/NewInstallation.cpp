@@ -11,21 +11,31 @@
 #include <vector>
 
 #include "dialplanfile/DialPlanFile.h"
+#include "installer/MessageDeferral.h"
+#include "installer/RunReport.h"
 #include "installer/SqlText.h"
 #include "installer/csv/FreeIds.h"
 #include "installer/csv/IdRewrite.h"
 #include "loader/DatabaseLoad.h"
 #include "odbc/odbc.h"
 
-int CZentraSetup::InstallNewDialPlan(std::string name, RunEnd end)
+int CZentraSetup::InstallNewDialPlan(std::string name, const RunOptions& options)
 {
+    RunReport* const report = options.report;
+    const auto decided = [report](int result) {
+        if (report != nullptr)
+            report->decidedBy = "InstallNewDialPlan";
+        return result;
+    };
+    MessageDeferral messages(report != nullptr ? &report->messages : nullptr, !options.preview);
+
     OpenLog();
     Log("\n\n");
     Log("In ReplaceDAId\n");
     try {
         std::string delivered;
         if (!ReadDeliveredFile(name, delivered))
-            return 3;
+            return decided(3);
 
         std::unique_ptr<odbc::ExclusiveTransaction> run = BeginRun();
         struct Release {
@@ -41,7 +51,7 @@ int CZentraSetup::InstallNewDialPlan(std::string name, RunEnd end)
             Log("The dial plan " + name + " has been installed by another run since it was looked up. Nothing has "
                 "been changed.\n");
             CloseLog();
-            return 14;
+            return decided(14);
         }
 
         zentra_csv::FreeIdSequence freeIds(UsedDigitAnalysisIds());
@@ -61,11 +71,20 @@ int CZentraSetup::InstallNewDialPlan(std::string name, RunEnd end)
         }
         Log("After calling ZentraInstallCSVFile\n");
 
+        if (report != nullptr) {
+            const auto& instructions = file.section(dialplan::Table::DigitDiscardInstruction).rows;
+            for (std::size_t k = 0; k < instructions.size() && k < rewrite.ids.size(); ++k)
+                report->ids.emplace_back(std::string(instructions[k].values[1]), rewrite.ids[k]);
+            if (options.changes) {
+                const std::string pkid(file.section(dialplan::Table::DialPlan).rows.front().values[0]);
+                report->changes = CompareRows(PlanRows(), ReadPlanRows(pkid));
+            }
+        }
         ReleaseQuery();
-        if (end == RunEnd::RollBack) {
+        if (options.preview) {
             run->rollback();
             CloseLog();
-            return 0;
+            return decided(0);
         }
         run->commit();
 
@@ -77,5 +96,5 @@ int CZentraSetup::InstallNewDialPlan(std::string name, RunEnd end)
         throw;
     }
     CloseLog();
-    return 0;
+    return decided(0);
 }

@@ -4,12 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
-#if defined(_WIN32)
-#  include <windows.h>
-#endif
-#include <sql.h>
-#include <sqlext.h>
-
+#include "odbc/OdbcApi.h"
 #include "odbc/odbc.h"
 
 namespace quillet {

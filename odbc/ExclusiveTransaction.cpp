@@ -105,7 +105,6 @@ bool WriteLockHeldElsewhere(const std::string& file)
     ::close(descriptor);
     return held;
 }
-#endif
 
 // The file of SQLite's main database.
 std::string SqliteFile(Connection& connection)
@@ -118,6 +117,7 @@ std::string SqliteFile(Connection& connection)
     }
     return std::string();
 }
+#endif
 
 }  // namespace
 

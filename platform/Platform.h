@@ -25,6 +25,7 @@
 //   HKEY_USERS are not provided (their calls answer ERROR_FILE_NOT_FOUND).
 // Under _WIN32 paths are used as they are and message boxes are real.
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -50,6 +51,59 @@ MessageBoxSink SetMessageBoxSink(MessageBoxSink sink);
 // stand-in elsewhere); an installed sink receives it instead on every platform,
 // and the result is then IDOK.
 int ShowMessageBox(const char* text, const char* caption, unsigned int type);
+
+// An exclusive lock on a file, by its Windows path, held until the object goes:
+// runs of the programs on one machine hold it from their first change to their
+// last, so that the files they deploy or delete agree with the database. The
+// file is created when missing and left in place.
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    enum class Result { Held, Busy, NoFile };
+
+    // Takes the lock, waiting at most timeout while another process holds it;
+    // waiting is called once when it has to wait. Busy when the lock was not
+    // had in time, NoFile when the file cannot be opened or created.
+    Result acquire(const std::string& windowsPath, std::chrono::milliseconds timeout,
+                   const std::function<void()>& waiting);
+
+private:
+#if defined(_WIN32)
+    void* handle_ = nullptr;
+#else
+    int descriptor_ = -1;
+#endif
+};
+
+// Whether a Windows path names a folder that exists.
+bool IsFolder(const std::string& windowsPath);
+
+// Starts the Windows sockets layer for the life of the object; gethostname
+// answers only in a process that has started it. Under _WIN32 this is
+// WSAStartup (version 2.2) and, when that succeeded, WSACleanup; elsewhere
+// there is nothing to start. A program makes one at the top of its main.
+class SocketsLayer {
+public:
+#if defined(_WIN32)
+    SocketsLayer();
+    ~SocketsLayer();
+#else
+    SocketsLayer() : started_(true) {}
+    ~SocketsLayer() = default;
+#endif
+    SocketsLayer(const SocketsLayer&) = delete;
+    SocketsLayer& operator=(const SocketsLayer&) = delete;
+
+    // False when WSAStartup failed; gethostname then fails as well.
+    bool started() const { return started_; }
+
+private:
+    bool started_;
+};
 
 // Sets a variable of this process's environment, as getenv sees it.
 void SetProcessEnvironment(const std::string& name, const std::string& value);

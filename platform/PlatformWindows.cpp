@@ -26,6 +26,15 @@ int ShowMessageBox(const char* text, const char* caption, unsigned int type) {
 
 void UseDriverConfiguration() {}
 
+SocketsLayer::SocketsLayer() {
+    WSADATA data;
+    started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+SocketsLayer::~SocketsLayer() {
+    if (started_) ::WSACleanup();
+}
+
 }  // namespace platform
 
 #endif

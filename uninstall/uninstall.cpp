@@ -3,14 +3,22 @@
 // name, alone. Exit code 0 after the completion message, -1 on every failure.
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "installer/CZentraSetup.h"
+#include "installer/CZentraSetupSteps.h"
 #include "installer/DialPlanName.h"
+#include "installer/RunReport.h"
+#include "installer/RunReportJson.h"
+#include "loader/RunLock.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
+#include "zentra_version.h"
 
 namespace {
 
@@ -101,8 +109,18 @@ private:
     FILE* file_ = nullptr;
 };
 
+// What the removal did, for the JSON document that ZENTRA_JSON=1 asks for.
+struct Outcome {
+    std::string result = "failed";
+    std::string decidedBy;
+    std::string message;
+    RunReport run;
+};
+Outcome g_outcome;
+
 void ShowMessage(const std::string& text, const std::string& caption)
 {
+    g_outcome.message = text;
     MessageBoxA(NULL, text.c_str(), caption.c_str(), MB_OK);
 }
 
@@ -119,8 +137,32 @@ int Fail(const std::string& text, const std::string& name, std::unique_ptr<CZent
     return -1;
 }
 
+// One JSON document on standard output, when the environment asks for it: the
+// command line is the dial plan's name alone, so no option can.
+void PrintJson(const std::string& name, int exitStatus)
+{
+    const char* wanted = std::getenv("ZENTRA_JSON");
+    if (wanted == nullptr || std::string(wanted) != "1")
+        return;
+    nlohmann::ordered_json json = {
+        {"program", "uninstall.exe"},
+        {"version", ZENTRA_VERSION},
+        {"mode", "removal"},
+        {"name", name},
+        {"exitStatus", exitStatus},
+        {"result", g_outcome.result},
+        {"decidedBy", g_outcome.decidedBy},
+        {"message", g_outcome.message},
+        {"log", g_outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(g_outcome.run.logPath)},
+        {"blocking", BlockingRowsJson(g_outcome.run.blocking)},
+    };
+    std::printf("%s\n", json.dump(2).c_str());
+}
+
 int Uninstall(const std::string& commandLine)
 {
+    // gethostname, which tells whether this machine is the publisher, needs it.
+    const platform::SocketsLayer sockets;
     if (commandLine.empty()) {
         ShowMessage(kNoCommandLine, "");
         return -1;
@@ -145,21 +187,43 @@ int Uninstall(const std::string& commandLine)
         return -1;
     }
 
+    // The deployed files must agree with the database: from here to the last
+    // file deleted, no other run on this machine changes either.
+    platform::FileLock machine;
+    if (machine.acquire(kRunLockFile, quillet::RunLockTimeout(), [] {
+            std::fprintf(stderr, "%s\n", quillet::WaitingNotice().c_str());
+        }) == platform::FileLock::Result::Busy) {
+        std::unique_ptr<CZentraSetup> none;
+        g_outcome.decidedBy = "RunLock";
+        return Fail(std::string("UnInstallation Failed.\nAnother run of Zentra on this machine holds its lock (") +
+                        kRunLockFile + ") longer than the wait allows. Try again once it has ended." +
+                        kNothingRemoved,
+                    name, none, log);
+    }
+
     std::unique_ptr<CZentraSetup> setup(new CZentraSetup());
     try {
         const long connection = setup->DBConnection();
+        g_outcome.decidedBy = "DBConnection";
         if (connection == 1)
             return Fail(kConnectFailed, name, setup, log);
         if (connection != 8) {
             int removal;
             log.Suspend();
             try {
-                removal = setup->UnInstallDialPlan(name);
+                removal = CZentraSetupSteps::UnInstallDialPlan(*setup, name, g_outcome.run);
+                g_outcome.decidedBy = g_outcome.run.decidedBy;
             } catch (...) {
                 log.Resume();
                 throw;
             }
             log.Resume();
+            // The rows that block the removal, for a person at a console; the
+            // log names them too.
+            for (const BlockingRow& row : g_outcome.run.blocking)
+                std::printf("%s\n", row.text().c_str());
+            if (removal >= 9 && removal <= 11)
+                g_outcome.result = "refused";
             switch (removal) {
             case 0:
                 break;
@@ -208,6 +272,7 @@ int Uninstall(const std::string& commandLine)
     log.WriteFormat("Deleted the ReadMe file for the Dial Plan from the path %s \n", readMeFile);
     log.Close();
 
+    g_outcome.result = "removed";
     ShowMessage(kComplete, name);
     return 0;
 }
@@ -220,7 +285,10 @@ int Uninstall(const std::string& commandLine)
 // own name and the blanks that follow it, unchanged.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
-    return Uninstall(commandLine != nullptr ? commandLine : "");
+    const std::string name = commandLine != nullptr ? commandLine : "";
+    const int status = Uninstall(name);
+    PrintJson(name, status);
+    return status;
 }
 
 #else
@@ -234,7 +302,9 @@ int main(int argc, char** argv)
             commandLine += ' ';
         commandLine += argv[i];
     }
-    return Uninstall(commandLine);
+    const int status = Uninstall(commandLine);
+    PrintJson(commandLine, status);
+    return status;
 }
 
 #endif

@@ -4,6 +4,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "installer/upgrade/NewInstructionIds.h"
+
 namespace bench {
 
 std::string Quote(const std::string& value)
@@ -317,18 +319,39 @@ UpgradeWork UpgradeStatements(const Scenario& scenario)
             Quote(tag.operatorMax.substr(0, 1)) + "', '" + Quote(tag.suppress) + "')");
     }
 
-    // New instructions.
+    // New instructions, with the IDs the upgrade gives them: the IDs in use
+    // once the obsolete instructions have gone are read first.
+    std::vector<std::size_t> newDdis;
+    for (std::size_t i = 0; i < file.instructions.size(); ++i)
+        if (std::find(dbDdiPkids.begin(), dbDdiPkids.end(), bareDdiPkids[i]) == dbDdiPkids.end())
+            newDdis.push_back(i);
     std::vector<std::string> newDdiPkids;
-    for (std::size_t i = 0; i < file.instructions.size(); ++i) {
-        const std::string& bare = bareDdiPkids[i];
-        if (std::find(dbDdiPkids.begin(), dbDdiPkids.end(), bare) != dbDdiPkids.end())
-            continue;
-        const Instruction& instruction = file.instructions[i];
-        newDdiPkids.push_back(bare);
-        out.push_back(
-            "Insert into DigitDiscardInstruction ( pkid, name, fkDialPlan, digitAnalysisID, clause) VALUES ('" +
-            Quote(bare) + "', '" + Quote(instruction.name) + "', '" + Quote(plan) + "', '" +
-            std::to_string(instruction.daId) + "', '" + Quote(instruction.clause) + "')");
+    if (!newDdis.empty()) {
+        out.push_back("select pkid, fkDialPlan, digitAnalysisID from DigitDiscardInstruction");
+        std::vector<long long> used;
+        for (const DialPlan& other : scenario.others)
+            for (const Instruction& instruction : other.instructions)
+                used.push_back(instruction.daId);
+        const std::vector<long> installedIds = InstalledIds(scenario);
+        long long floor = 0;
+        for (std::size_t k = 0; k < installed.instructions.size(); ++k) {
+            if (std::find(obsoleteDdis.begin(), obsoleteDdis.end(), installed.instructions[k].pkid) !=
+                obsoleteDdis.end())
+                continue;
+            used.push_back(installedIds[k]);
+            if (k < 6)
+                floor = std::max<long long>(floor, installedIds[k]);
+        }
+        zentra_upgrade::NewInstructionIds ids(used, floor);
+        for (std::size_t i : newDdis) {
+            const Instruction& instruction = file.instructions[i];
+            const long long id = ids.give(std::to_string(instruction.daId), i < 6).id;
+            newDdiPkids.push_back(bareDdiPkids[i]);
+            out.push_back(
+                "Insert into DigitDiscardInstruction ( pkid, name, fkDialPlan, digitAnalysisID, clause) VALUES ('" +
+                Quote(bareDdiPkids[i]) + "', '" + Quote(instruction.name) + "', '" + Quote(plan) + "', '" +
+                std::to_string(id) + "', '" + Quote(instruction.clause) + "')");
+        }
     }
 
     auto member = [](const std::string& pkid, const std::string& ddi, const std::string& tag) {

@@ -1,31 +1,14 @@
 #include "installer/csv/CsvLines.h"
 
-#include <cstdio>
-
-#include "platform/Platform.h"
+#include "dialplanfile/FileText.h"
 
 namespace zentra_csv {
 
-namespace {
-
-// The whole file; false when it cannot be opened or read through.
 bool ReadWhole(const std::string& windowsPath, std::string& text)
 {
-    FILE* file = platform::OpenFile(windowsPath, "rb");
-    if (file == nullptr)
-        return false;
-    char buffer[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-        text.append(buffer, got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed)
-        text.clear();
-    return !failed;
+    int error = 0;
+    return dialplan::ReadFileText(windowsPath, text, error) == dialplan::FileRead::Done;
 }
-
-}  // namespace
 
 LineFile::LineFile(const std::string& windowsPath)
     : m_open(ReadWhole(windowsPath, m_text)), m_lines(m_text), m_failed(!m_open)

@@ -23,6 +23,10 @@ constexpr const char* kTypeRowText = "UNIQUEIDENTIFIER";
 constexpr const char* kInstructionTypeRow =
     "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
 
+// The whole file by its Windows path; false when it cannot be opened or read
+// through.
+bool ReadWhole(const std::string& windowsPath, std::string& text);
+
 // A dial-plan file read for its lines. The file is read whole when the object
 // is made; the lines are then taken from memory.
 class LineFile {

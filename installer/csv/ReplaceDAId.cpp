@@ -11,6 +11,7 @@
 
 #include "installer/DialPlanName.h"
 #include "installer/MessageDeferral.h"
+#include "installer/csv/CsvLines.h"
 #include "installer/csv/FreeIds.h"
 #include "installer/csv/IdRewrite.h"
 #include "odbc/odbc.h"
@@ -18,21 +19,6 @@
 #include "platform/Win32.h"
 
 namespace {
-
-// The whole file; false when it cannot be opened or read through.
-bool ReadWhole(const std::string& windowsPath, std::string& text)
-{
-    FILE* file = platform::OpenFile(windowsPath, "rb");
-    if (file == nullptr)
-        return false;
-    char buffer[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-        text.append(buffer, got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
-}
 
 enum class Written { Done, NotCreated, Failed };
 
@@ -56,7 +42,7 @@ Written WriteWhole(const std::string& windowsPath, const std::string& text)
 bool CZentraSetup::ReadDeliveredFile(const std::string& name, std::string& text)
 {
     const std::string csvPath = name + ".csv";
-    if (ReadWhole(csvPath, text))
+    if (zentra_csv::ReadWhole(csvPath, text))
         return true;
     // Without the delivered file there is nothing to rewrite: nothing is
     // moved or written, and m_csvPath stays unset.

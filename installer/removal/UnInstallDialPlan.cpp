@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "installer/DialPlanName.h"
+#include "installer/RunReport.h"
 #include "installer/SqlText.h"
 #include "odbc/odbc.h"
 
@@ -40,10 +41,20 @@ const std::vector<std::string> kRouteTables = {"NumPlan", "RouteList", "RouteFil
 // caller with the dial plan whole.
 int CZentraSetup::UnInstallDialPlan(std::string name)
 {
+    return UnInstallDialPlanRun(name, nullptr);
+}
+
+int CZentraSetup::UnInstallDialPlanRun(const std::string& name, RunReport* report)
+{
+    const auto decided = [report](int result) {
+        if (report != nullptr)
+            report->decidedBy = "UnInstallDialPlan";
+        return result;
+    };
     // The name becomes part of the log's path and of every statement: a name
     // that is no plain file name is refused before anything is touched.
     if (!CheckDialPlanName(name).empty())
-        return 12;
+        return decided(12);
 
     // Fits: the name check bounds the name so that the whole path with its
     // terminator takes at most 256 characters.
@@ -51,6 +62,8 @@ int CZentraSetup::UnInstallDialPlan(std::string name)
         std::string(kZentraFolder) + name + "\\" + name + "_uninstall.txt";
     std::fill(m_logPath, m_logPath + sizeof(m_logPath), '\0');
     logPath.copy(m_logPath, sizeof(m_logPath) - 1);
+    if (report != nullptr)
+        report->logPath = logPath;
 
     OpenLog();
     auto closeLog = [this] { CloseLog(); };
@@ -84,7 +97,7 @@ int CZentraSetup::UnInstallDialPlan(std::string name)
     odbc::ResultSet* rows = RunQuery(lookup);
     if (!rows->next()) {
         Log("The dial plan does not exist in the OV");
-        return 0;
+        return decided(0);
     }
     const std::string dialPlanPkid = rows->getString("pkid");
     ReleaseQuery();
@@ -114,8 +127,11 @@ int CZentraSetup::UnInstallDialPlan(std::string name)
          11},
     };
     for (const auto& reference : references) {
-        if (found(reference.sql))
-            return reference.result;
+        if (found(reference.sql)) {
+            CloseLog();
+            ListDialPlanUsers(dialPlanPkid, name, reference.result, report);
+            return decided(reference.result);
+        }
     }
 
     const std::string deleteMembers = std::string("delete from DigitDiscardInstructionMember") +
@@ -147,5 +163,5 @@ int CZentraSetup::UnInstallDialPlan(std::string name)
 
     ReleaseQuery();
     run->commit();
-    return 0;
+    return decided(0);
 }

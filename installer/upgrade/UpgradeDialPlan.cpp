@@ -8,6 +8,7 @@
 
 #include "installer/CZentraSetup.h"
 #include "installer/MessageDeferral.h"
+#include "installer/RunReport.h"
 #include "installer/SqlText.h"
 #include "odbc/odbc.h"
 
@@ -21,11 +22,18 @@ const std::vector<std::string> kRouteTables = {"NumPlan", "RouteList", "RouteFil
 
 int CZentraSetup::UpgradeDialPlan(std::string name)
 {
-    return UpgradeInTransaction(name, RunEnd::Commit);
+    return UpgradeInTransaction(name, RunOptions());
 }
 
-int CZentraSetup::UpgradeInTransaction(const std::string& name, RunEnd end)
+int CZentraSetup::UpgradeInTransaction(const std::string& name, const RunOptions& options)
 {
+    RunReport* const report = options.report;
+    const auto decided = [report](const char* step, int result) {
+        if (report != nullptr)
+            report->decidedBy = step;
+        return result;
+    };
+
     // DialPlanMain has checked the file: it is whole and well formed.
     m_csvPath = name + ".csv";
 
@@ -51,25 +59,35 @@ int CZentraSetup::UpgradeInTransaction(const std::string& name, RunEnd end)
             Log("The dial plan " + name + " is no longer installed: another run has removed it since it was "
                 "looked up. Nothing has been changed.\n");
             CloseLog();
-            return 13;
+            return decided("UpgradeDialPlan", 13);
         }
         run->lockTablesAgainstWrites(kRouteTables);
+        const bool tellChanges = report != nullptr && options.changes;
+        PlanRows before;
+        if (tellChanges)
+            before = ReadPlanRows(m_dialPlanPkid);
 
         DBReadDialPlanTagTable();
         DBReadDigitDiscardInstructionTable();
 
         ObsoleteDialPlanTag();
         ObsoleteTagInUse();
-        if (CheckObsoleteTagInUse() == 2)
-            return 2;
+        if (CheckObsoleteTagInUse() == 2) {
+            ListTagUsers(report);
+            return decided("CheckObsoleteTagInUse", 2);
+        }
 
         ObsoleteDigitDiscardInstruction();
         ObsoleteDDIInUse_RP_TP();
-        if (CheckObsoleteDDIInUse() == 5)
-            return 5;
+        if (CheckObsoleteDDIInUse() == 5) {
+            ListInstructionUsers(true, report);
+            return decided("CheckObsoleteDDIInUse", 5);
+        }
         ObsoleteDDIInUse_RL();
-        if (CheckObsoleteDDIInUse() == 5)
-            return 5;
+        if (CheckObsoleteDDIInUse() == 5) {
+            ListInstructionUsers(false, report);
+            return decided("CheckObsoleteDDIInUse", 5);
+        }
 
         DeleteObsoleteDDI_NOT_IN_USE();
         NewDialPlanTag();
@@ -82,15 +100,17 @@ int CZentraSetup::UpgradeInTransaction(const std::string& name, RunEnd end)
         InsertDDIMPredefinedDDI();
         InsertDDIMNewDDI();
 
+        if (tellChanges)
+            report->changes = CompareRows(before, ReadPlanRows(m_dialPlanPkid));
         ReleaseQuery();
-        if (end == RunEnd::Commit)
-            run->commit();
-        else
+        if (options.preview)
             run->rollback();
+        else
+            run->commit();
     } catch (...) {
         // A step left by an error has not closed its log.
         CloseLog();
         throw;
     }
-    return 7;
+    return decided("UpgradeDialPlan", 7);
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "installer/CZentraSetup.h"
 #include "odbc/odbc.h"
 #include "platform/Win32.h"
@@ -130,23 +132,47 @@ TEST_P(DBConnectionTest, AnotherServerIsNotThePublisher)
     EXPECT_EQ("", probe.connectString()) << "no connection may be attempted";
 }
 
-TEST_P(DBConnectionTest, MissingKeyOrValueLeavesEmptyNames)
+// A registry that names no server is a failed connection: nothing can be
+// checked against a database, so nothing may go on as if this machine were not
+// the publisher. No connection is attempted.
+TEST_P(DBConnectionTest, NoServerInTheRegistryIsAFailedConnection)
 {
-    EXPECT_EQ(8, setup.DBConnection());
-    EXPECT_EQ("", probe.server());
-    EXPECT_EQ("", probe.database());
-    // The key was created on the way.
-    EXPECT_NE(std::string::npos,
-              zentra_test::ReadFile(prefix->path() + "/system.reg")
-                  .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]"));
-}
-
-TEST_P(DBConnectionTest, DataSourceTooLongForItsBufferIsNotRead)
-{
-    prefix->registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" +
-                               database->database() + ";" + std::string(300, 'x'));
-    EXPECT_EQ(8, setup.DBConnection());
-    EXPECT_EQ("", probe.server());
+    const std::string host = zentra_test::HostName();
+    const std::string hive = prefix->path() + "/system.reg";
+    const std::string key =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]\n";
+    const struct {
+        const char* what;
+        std::string registry;  // the text of system.reg; empty: no file
+    } cases[] = {
+        {"no registry at all", ""},
+        {"the key without the value", key + "\"Other\"=\"SERVER=" + host + "\"\n"},
+        {"an empty value", key + "\"DBConnection0\"=\"\"\n"},
+        {"a value of another type", key + "\"DBConnection0\"=dword:00000001\n"},
+        {"a value too long for its buffer",
+         key + "\"DBConnection0\"=\"SERVER=" + host + ";DATABASE=" + database->database() + ";" +
+             std::string(300, 'x') + "\"\n"},
+        {"no SERVER=", key + "\"DBConnection0\"=\"DATABASE=" + database->database() + "\"\n"},
+        {"keys in lower case", key + "\"DBConnection0\"=\"server=" + host + ";database=x\"\n"},
+        {"an empty server name", key + "\"DBConnection0\"=\"SERVER=;DATABASE=x\"\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(hive);
+        if (!c.registry.empty())
+            zentra_test::WriteFile(hive, c.registry);
+        CZentraSetup fresh;
+        CZentraSetupTestProbe freshProbe(fresh);
+        EXPECT_EQ(1, fresh.DBConnection());
+        EXPECT_FALSE(freshProbe.connection());
+        EXPECT_EQ("", freshProbe.connectString()) << "no connection may be attempted";
+        if (c.registry.empty()) {  // the key is created on the way
+            EXPECT_NE(std::string::npos,
+                      zentra_test::ReadFile(hive).find(
+                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]"));
+        }
+    }
 }
 
 TEST_P(DBConnectionTest, FailedConnectionAnswersOneAndRetries)

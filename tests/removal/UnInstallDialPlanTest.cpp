@@ -79,19 +79,28 @@ TEST_P(Removal, RemovesOnlyTheNamedDialPlan)
 
 TEST_P(Removal, ReferencesOfTheDialPlanRefuse)
 {
+    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
+    const std::string plan = "dial plan Metro (" + metro.pkid + ") is used by ";
     const struct {
         const char* what;
         bool pattern, routeList, routeFilter, foreignPattern, foreignFilterMember;
         int result;
         size_t statementsRun;
+        // The rows that block it, as the log names them after the refusal.
+        std::string blocking;
     } cases[] = {
-        {"pattern and route filter: the pattern decides", true, false, true, false, false, 9, 2},
-        {"pattern of no or another dial plan using an instruction", false, false, false, true, false, 9, 3},
-        {"route list of its last instruction", false, true, false, false, false, 10, 4},
-        {"route filter", false, false, true, false, false, 11, 5},
-        {"another dial plan's route filter using a tag", false, false, false, false, true, 11, 6},
+        {"pattern and route filter: the pattern decides", true, false, true, false, false, 9, 2,
+         plan + "pattern 9.@ (" + Guid('F', 1, 1) + ")\n"},
+        {"pattern of no or another dial plan using an instruction", false, false, false, true, false, 9, 3,
+         "instruction DDI-1 (" + metro.instructionPkids[0] + ") is used by pattern 8.XXXX (" + Guid('F', 1, 2) +
+             ")\n"},
+        {"route list of its last instruction", false, true, false, false, false, 10, 4,
+         "instruction DDI-7 (" + metro.instructionPkids[6] + ") is used by route list RL-Branch (" + Guid('F', 2, 1) +
+             ")\n"},
+        {"route filter", false, false, true, false, false, 11, 5, plan + "route filter RF-Local (" + Guid('F', 3, 1) + ")\n"},
+        {"another dial plan's route filter using a tag", false, false, false, false, true, 11, 6,
+         "tag TAG-2 (" + metro.tagPkids[1] + ") is used by route filter RF-Other (" + Guid('F', 3, 2) + ")\n"},
     };
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         SetReferences(db(), metro, c.pattern, c.routeList, c.routeFilter, c.foreignPattern, c.foreignFilterMember);
@@ -101,7 +110,7 @@ TEST_P(Removal, ReferencesOfTheDialPlanRefuse)
         EXPECT_EQ(c.result, setup_.UnInstallDialPlan("Metro"));
 
         EXPECT_EQ(before, db().snapshot());
-        EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun), logOf("Metro"));
+        EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun) + c.blocking, logOf("Metro"));
         EXPECT_EQ(nullptr, CZentraSetupTestProbe(setup_).log());
     }
 }

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -228,6 +230,81 @@ TEST_P(SetupProgramTest, ConnectOnlyAndAMachineThatIsNotThePublisher)
     EXPECT_EQ(deployed(kZentra + "Example\\Example_install.txt").substr(0, 30), "\nThe dial plan file is Example");
 }
 
+// A new machine has neither C:\Program Files\Norvane\DialPlan nor the Zentra
+// folders: the setup program makes them, on the publisher and elsewhere.
+TEST_P(SetupProgramTest, InstallsOnAMachineWithoutTheProgramFolders)
+{
+    const struct {
+        const char* what;
+        bool publisher;
+    } cases[] = {{"the publisher", true}, {"a machine that is not the publisher", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        db = std::make_unique<HostDatabase>(GetParam());
+        prefix.reset();
+        prefix = std::make_unique<Prefix>(GetParam(), Prefix::Folders::Missing);
+        ASSERT_FALSE(FileExists(prefix->hostPath("C:\\Program Files\\Norvane")));
+        prefix->registerDataSource("SERVER=" + std::string(c.publisher ? "" : "not-") + HostName() +
+                                   ";DATABASE=" + db->database());
+        deliver("v1");
+
+        const ProgramResult result = run({"Example"});
+
+        EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+        if (c.publisher)
+            expectInstalled(example("v1", "Example.csv"), {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"});
+        else
+            EXPECT_EQ(db->count("DialPlan"), 0);
+        EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
+        EXPECT_EQ(deployed(kZentra + "Example\\ReadMe.txt"), example("v1", "ExampleReadMe.txt"));
+        EXPECT_TRUE(isDeployed(kZentra + "Example\\uninstall.exe"));
+    }
+}
+
+// Nothing is checked against a database, so nothing is deployed: a folder that
+// cannot be made (exit 10), and a registry that names no server (exit 4, with a
+// word on the registry value).
+TEST_P(SetupProgramTest, NoFolderOrNoServerChangesNothing)
+{
+    const std::string before = db->snapshot();
+    const std::string registered = db->dataSource();
+    const struct {
+        const char* what;
+        std::string blocker;     // a file where this folder belongs
+        std::string dataSource;  // "(none)": no DBConnection0 at all
+        int exitCode;
+    } cases[] = {
+        {"the dial-plan folder is a file", kDialPlan.substr(0, kDialPlan.size() - 1), registered, 10},
+        {"the dial plan's own folder is a file", kZentra + "Example", registered, 10},
+        {"no data source registered", "", "(none)", 4},
+        {"an empty data source", "", "", 4},
+        {"a data source without SERVER=", "", "DATABASE=" + db->database(), 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(prefix->hostPath("C:\\Program Files"));
+        if (!c.blocker.empty())
+            WriteFile(prefix->hostPath(c.blocker), "not a folder\n");  // with its parent folders
+        if (c.dataSource == "(none)")
+            fs::remove(prefix->path() + "/system.reg");
+        else
+            prefix->registerDataSource(c.dataSource);
+
+        const ProgramResult result = run({"Example"});
+
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+        if (c.exitCode == 4) {
+            EXPECT_NE(result.err.find("DBConnection0"), std::string::npos) << result.err;
+            EXPECT_EQ(run({"--connect-only"}).exitCode, 1);
+        }
+        EXPECT_EQ(db->snapshot(), before);
+        EXPECT_EQ(ReadFile("Example.csv"), example("v1", "Example.csv"));
+        for (const std::string& path :
+             {kDialPlan + "Example", kZentra + "Example\\uninstall.exe", kZentra + "Example\\ReadMe.txt"})
+            EXPECT_FALSE(isDeployed(path)) << path;
+    }
+}
+
 TEST_P(SetupProgramTest, UpgradeIsRefusedWhileADroppedTagIsInUseAndThenDone)
 {
     ASSERT_EQ(run({"Example"}).exitCode, 0);
@@ -261,6 +338,40 @@ TEST_P(SetupProgramTest, UpgradeIsRefusedWhileADroppedTagIsInUseAndThenDone)
     expectInstalled(v2, ids);
     EXPECT_EQ(deployed(kDialPlan + "Example"), example("v2", "Example"));
     EXPECT_EQ(deployed(kZentra + "Example\\ReadMe.txt"), example("v2", "ExampleReadMe.txt"));
+}
+
+TEST_P(SetupProgramTest, AnotherRunOnThisMachineIsWaitedForAndThenStops)
+{
+    ASSERT_EQ(run({"Example"}).exitCode, 0);
+    deliver("v2");
+    const std::string before = db->snapshot();
+    // Another process holds the machine's run lock for a while.
+    const std::string lock = prefix->hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra.lock");
+    std::thread holder([&lock] { RunProgram({"flock", lock, "sleep", "4"}, {}, ""); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    const ProgramResult setup = run({"--lock-timeout", "1", "Example"});
+    std::map<std::string, std::string> environment = prefix->environment();
+    environment["ZENTRA_LOCK_TIMEOUT"] = "1";
+    const ProgramResult removal = RunProgram({UninstallProgramPath(), "Example"}, environment, work.path());
+    holder.join();
+
+    EXPECT_EQ(setup.exitCode, 11) << setup.out << setup.err;
+    EXPECT_EQ(removal.exitCode, 255) << removal.out << removal.err;
+    for (const ProgramResult* result : {&setup, &removal}) {
+        // It said once that it waits, and then why it stopped.
+        const std::string waiting = "Waiting for another run of Zentra";
+        const std::string::size_type first = result->err.find(waiting);
+        EXPECT_NE(first, std::string::npos) << result->err;
+        EXPECT_EQ(result->err.find(waiting, first + 1), std::string::npos) << result->err;
+        EXPECT_NE(result->err.find("Zentra.lock) longer than the wait allows"), std::string::npos) << result->err;
+    }
+    EXPECT_EQ(db->snapshot(), before);
+    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
+
+    // Once it is free, the run goes ahead.
+    EXPECT_EQ(run({"Example"}).exitCode, 0);
+    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v2", "Example"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SetupProgramTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),

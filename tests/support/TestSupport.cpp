@@ -308,7 +308,7 @@ void FailWrites(HostDatabase& db, const std::string& name, const std::string& ta
 // ---------------------------------------------------------------------------
 // Prefix
 
-Prefix::Prefix(Backend backend) {
+Prefix::Prefix(Backend backend, Folders folders) {
     SaveVariable(saved_, "ZENTRA_PREFIX");
     SaveVariable(saved_, "ODBCSYSINI");
     ProcessDriverFolder& drivers = DriverFolder();
@@ -325,8 +325,10 @@ Prefix::Prefix(Backend backend) {
     path_ = MakeTempFolder("zentra-prefix");
     WriteFile(path_ + "/odbcinst.ini", ini);
     WriteFile(path_ + "/odbc.ini", "");
-    fs::create_directories(path_ + "/drive_c/Program Files/Norvane/DialPlan");
-    fs::create_directories(path_ + "/drive_c/Program Files/Norvane/Orvilex/Zentra");
+    if (folders == Folders::Created) {
+        fs::create_directories(path_ + "/drive_c/Program Files/Norvane/DialPlan");
+        fs::create_directories(path_ + "/drive_c/Program Files/Norvane/Orvilex/Zentra");
+    }
 
     ::setenv("ZENTRA_PREFIX", path_.c_str(), 1);
 }

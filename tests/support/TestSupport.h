@@ -93,7 +93,8 @@ void FailWrites(HostDatabase& db, const std::string& name, const std::string& ta
 // A private prefix folder for the life of the object: sets ZENTRA_PREFIX and
 // ODBCSYSINI (restoring them afterwards), writes odbcinst.ini mapping the driver
 // "SQL Server" to the backend's ODBC driver, and creates the folders
-// C:\Program Files\Norvane\DialPlan and C:\Program Files\Norvane\Orvilex\Zentra.
+// C:\Program Files\Norvane\DialPlan and C:\Program Files\Norvane\Orvilex\Zentra
+// (unless Folders::Missing asks for a machine that has neither yet).
 //
 // unixODBC resolves a driver name once per process and keeps the ODBCSYSINI
 // folder it first saw, so in this process ODBCSYSINI names one folder for the
@@ -103,7 +104,8 @@ void FailWrites(HostDatabase& db, const std::string& name, const std::string& ta
 // Child programs get the prefix folder itself as ODBCSYSINI (environment()).
 class Prefix {
 public:
-    explicit Prefix(Backend backend);
+    enum class Folders { Created, Missing };
+    explicit Prefix(Backend backend, Folders folders = Folders::Created);
     ~Prefix();
     Prefix(const Prefix&) = delete;
     Prefix& operator=(const Prefix&) = delete;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -162,7 +163,7 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
         "DBConnection0";
     const struct {
         const char* what;
-        std::string dataSource;
+        std::string dataSource;  // "(none)": no DBConnection0 at all
         int exitCode;
         std::string box, log;
     } cases[] = {
@@ -171,11 +172,19 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
          FilesDeleted("Metro")},
         {"no connection", "SERVER=" + zentra_test::HostName() + ";DATABASE=" + missing, 255,
          noConnection, noConnection},
+        // Nothing names a server: nothing can be checked, so nothing is deleted.
+        {"no data source registered", "(none)", 255, noConnection, noConnection},
+        {"an empty data source", "", 255, noConnection, noConnection},
+        {"a data source without SERVER=", "DATABASE=" + db().database(), 255, noConnection,
+         noConnection},
     };
     const std::string before = db().snapshot();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        prefix_->registerDataSource(c.dataSource);
+        if (c.dataSource == "(none)")
+            std::filesystem::remove(prefix_->path() + "/system.reg");
+        else
+            prefix_->registerDataSource(c.dataSource);
         deploy("Metro");
 
         const ProgramResult result = run({"Metro"});
@@ -189,20 +198,50 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
     }
 }
 
+// The program as an installation deploys it, alone in the dial plan's folder
+// and run from there: it needs no library beside it and no library path.
+TEST_P(UninstallProgram, DeployedAloneItRemovesThePlanWithoutALibraryPath)
+{
+    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
+    deploy("Metro");
+    std::filesystem::copy_file(zentra_test::UninstallProgramPath(), zentraFile("Metro", "uninstall.exe"),
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string folder = host(std::string(kZentraFolder) + "Metro");
+
+    std::map<std::string, std::string> environment = prefix_->environment();
+    environment["LD_LIBRARY_PATH"] = "";
+    const ProgramResult result =
+        zentra_test::RunProgram({folder + "/uninstall.exe", "Metro"}, environment, folder);
+
+    EXPECT_EQ(0, result.exitCode) << result.err;
+    EXPECT_EQ(Box("Metro", kComplete), result.err);
+    EXPECT_EQ(0, CountRowsOf(db(), metro));
+    for (const std::string& file : deployedFiles("Metro"))
+        EXPECT_FALSE(FileExists(file)) << file;
+    EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"),
+              logOf("Metro"));
+}
+
 TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
 {
+    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
+    const std::string pattern = "dial plan Metro (" + metro.pkid + ") is used by pattern 9.@ (" + Guid('F', 1, 1) + ")\n";
     const struct {
         const char* what;
         bool pattern, routeList, routeFilter;
         size_t statementsRun;
-        std::string text;
+        std::string blocking, text;
     } cases[] = {
-        {"pattern", true, false, false, 2, Refusal("patterns")},
-        {"route list", false, true, false, 4, Refusal("route lists")},
-        {"route filter", false, false, true, 5, Refusal("route filters")},
-        {"all three: the pattern decides", true, true, true, 2, Refusal("patterns")},
+        {"pattern", true, false, false, 2, pattern, Refusal("patterns")},
+        {"route list", false, true, false, 4,
+         "instruction DDI-7 (" + metro.instructionPkids[6] + ") is used by route list RL-Branch (" + Guid('F', 2, 1) +
+             ")\n",
+         Refusal("route lists")},
+        {"route filter", false, false, true, 5,
+         "dial plan Metro (" + metro.pkid + ") is used by route filter RF-Local (" + Guid('F', 3, 1) + ")\n",
+         Refusal("route filters")},
+        {"all three: the pattern decides", true, true, true, 2, pattern, Refusal("patterns")},
     };
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
     deploy("Metro");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -215,7 +254,7 @@ TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
         EXPECT_EQ(Box("Metro", c.text), result.err);
         EXPECT_EQ(before, db().snapshot());
         EXPECT_TRUE(deployed("Metro"));
-        EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun) + c.text, logOf("Metro"));
+        EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun) + c.blocking + c.text, logOf("Metro"));
     }
 
     // A database error in the middle of the deletes: the library's lines, then

@@ -285,19 +285,26 @@ TEST_P(UpgradeTest, RefusesWhatIsStillInUseOrAFileThatCannotBeTrustedAndChangesN
     const std::string numPlan = "select * from NumPlan where fkDigitDiscardInstruction = '";
     const std::string routeFilter = "Select * from RouteFilterMember where fkDialPlanTag = '";
     // Each is refused at the check that the log ends with.
+    // After the refusal's own lines, the log names each row that blocks it.
+    const std::string byFilter = " is used by route filter rf (" + filter + ")\n";
     struct InUse { const char* what; const DialPlan& file; int code; std::string message, logEnd; };
     const InUse inUse[] = {
         {"tags used by route filters, checked before the instructions", noTags, 2,
          "The tags Foo-TAG-0,Foo-TAG-3 have clause configured but are deleted in the new dial plan version",
-         routeFilter + v1.tags[2].pkid + "'\n\n" + routeFilter + v1.tags[3].pkid + "'CheckObsoleteTagInUse\n"},
+         routeFilter + v1.tags[2].pkid + "'\n\n" + routeFilter + v1.tags[3].pkid + "'CheckObsoleteTagInUse\n" +
+             "tag Foo-TAG-0 (" + v1.tags[0].pkid + ")" + byFilter + "tag Foo-TAG-3 (" + v1.tags[3].pkid + ")" +
+             byFilter},
         {"instruction used by a pattern, route lists not examined", noExtras, 5,
          "The DDIs Extra-1 are associated with Route/Translation Patterns but are deleted in the new dial plan version",
          walk + "End - ObsoleteDigitDiscardInstruction\nObsoleteDDIInUse_RP_TP\n\n\n" + numPlan + first + "'\n\n" +
-             numPlan + second + "'CheckObsoleteDDIInUse\n"},
+             numPlan + second + "'CheckObsoleteDDIInUse\ninstruction Extra-1 (" + first + ") is used by pattern 9.@ (" +
+             Guid(0xAF200000u, 1) + ")\n"},
         {"instruction used by a route list", noSecond, 5,
          "The DDIs Extra-2 are associated with Route Lists but are deleted in the new dial plan version",
          "ObsoleteDDIInUse_RP_TP\n\n\n" + numPlan + second + "'CheckObsoleteDDIInUse\nObsoleteDDIInUse_RL\n\n\n"
-             "select * from RouteList where fkDigitDiscardInstruction = '" + second + "'CheckObsoleteDDIInUse\n"},
+             "select * from RouteList where fkDigitDiscardInstruction = '" + second + "'CheckObsoleteDDIInUse\n" +
+             "instruction Extra-2 (" + second + ") is used by route list rl-" + second + " (" + Guid(0xAF300000u, 5) +
+             ")\n"},
     };
     for (const InUse& c : inUse) {
         SCOPED_TRACE(c.what);

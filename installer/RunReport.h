@@ -1,0 +1,84 @@
+#pragma once
+
+// What a run of the installer did, or in a preview would do, told as data: the
+// programs print it for a person or as JSON. It is taken from the database
+// inside the run's own transaction, before and after the very steps that make
+// the changes, so that a preview cannot tell anything but what the run does.
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The rows of one dial plan: the DialPlan row, its tags, its instructions and
+// the members that join its instructions or its tags. Each row is its column
+// values in a fixed order, keyed by its pkid as the database holds it.
+struct PlanRows {
+    using Row = std::vector<std::string>;
+    // pkid, name, description
+    std::map<std::string, Row> dialPlan;
+    // pkid, tag, suppressFromRouteFilter, tkOperator_Max
+    std::map<std::string, Row> tags;
+    // pkid, name, digitAnalysisID, clause
+    std::map<std::string, Row> instructions;
+    // pkid, fkDigitDiscardInstruction, fkDialPlanTag
+    std::map<std::string, Row> members;
+};
+
+// The rows that a run added, deleted and changed, table by table.
+struct PlanChanges {
+    struct Changed {
+        PlanRows::Row before;
+        PlanRows::Row after;
+    };
+    struct Table {
+        std::vector<PlanRows::Row> added;
+        std::vector<PlanRows::Row> deleted;
+        std::vector<Changed> changed;
+        bool empty() const { return added.empty() && deleted.empty() && changed.empty(); }
+    };
+    Table dialPlan, tags, instructions, members;
+};
+
+PlanChanges CompareRows(const PlanRows& before, const PlanRows& after);
+
+// A row that keeps a change from being made: which tag, instruction or dial
+// plan is still used, and by which route filter, pattern or route list.
+struct BlockingRow {
+    std::string used;          // "tag", "instruction" or "dial plan"
+    std::string usedName;
+    std::string usedPkid;
+    std::string user;          // "route filter", "pattern" or "route list"
+    std::string userName;
+    std::string userPkid;
+
+    // One line for a person, as the programs print it and the log keeps it.
+    std::string text() const;
+};
+
+struct RunReport {
+    // The method whose result decided how the run ended, as the log names it.
+    std::string decidedBy;
+    // The message boxes that the run showed, or in a preview would show:
+    // caption and text.
+    std::vector<std::pair<std::string, std::string>> messages;
+    PlanChanges changes;
+    std::vector<BlockingRow> blocking;
+    // The digit-analysis IDs given: instruction name and ID, in file order.
+    std::vector<std::pair<std::string, long long>> ids;
+    // The log the run wrote, empty when none.
+    std::string logPath;
+};
+
+// How a run that changes the database is made.
+struct RunOptions {
+    // Commit the changes, or roll them back once every one has been made.
+    bool preview = false;
+    // The run's own log, or logPath instead ("" for none).
+    bool ownLog = true;
+    std::string logPath;
+    // Filled when not null; with changes, the dial plan's rows are read
+    // before and after the changes to tell them.
+    RunReport* report = nullptr;
+    bool changes = false;
+};

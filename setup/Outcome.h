@@ -1,0 +1,48 @@
+#pragma once
+
+// What a run of zentra-setup did, or in a preview would do: said line by line
+// to the person watching while it runs, and, with --json, given at the end as
+// one JSON document on standard output (the lines then go to standard error).
+
+#include <ostream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "installer/RunReport.h"
+
+namespace setup {
+
+struct Outcome {
+    std::string mode;        // "install", "dry-run", "status", "connect-only"
+    std::string name;        // the dial plan, "" when none
+    int exitStatus = 0;
+    std::string result;      // what happened, in a word or two
+    std::string road;        // "new installation", "upgrade", "files only" or ""
+    std::string decidedBy;   // the step whose result decided the exit status
+    std::string message;     // the last word for a person
+    RunReport run;           // what the installer told
+    nlohmann::ordered_json status;   // what --status found
+};
+
+// The JSON document of an outcome (the fields are described in README.md).
+nlohmann::ordered_json ToJson(const Outcome& outcome);
+
+// Changes as JSON: for each table its added, deleted and changed rows, each
+// row an object of its columns; and the counts alone.
+nlohmann::ordered_json ChangesToJson(const PlanChanges& changes);
+nlohmann::ordered_json CountsToJson(const PlanChanges& changes);
+
+// The changes of a run as a person reads them, one line per added, deleted or
+// changed tag and instruction, counts for the members.
+void PrintChanges(std::ostream& out, const PlanChanges& changes);
+
+// The lines for a person: standard output, or standard error under --json.
+std::ostream& Say();
+void SayToStandardError(bool toStandardError);
+
+// A step begins ("text... ") and ends with its outcome on the same line.
+void Step(const std::string& text);
+void Done(const std::string& text);
+
+}  // namespace setup
