@@ -68,17 +68,6 @@ std::size_t FieldCount(std::string_view line)
     return count;
 }
 
-std::string ColumnNames(const TableLayout& layout)
-{
-    std::string names;
-    for (std::size_t column = 0; column < layout.columnCount; ++column) {
-        if (column > 0)
-            names += ", ";
-        names += layout.columns[column];
-    }
-    return names;
-}
-
 // Whether the line is the marker line of the table's section. The DialPlan
 // marker is also taken when the line's first field is exactly "Table:DialPlan".
 bool IsMarkerOf(const TableLayout& layout, std::string_view line)
@@ -162,6 +151,17 @@ struct DialPlanFile::PkidIndex {
 };
 
 const TableLayout& Layout(Table table) { return kLayouts[Index(table)]; }
+
+std::string ColumnList(const TableLayout& layout)
+{
+    std::string list;
+    for (std::size_t column = 0; column < layout.columnCount; ++column) {
+        if (column > 0)
+            list += ", ";
+        list += layout.columns[column];
+    }
+    return list;
+}
 
 FileError::FileError(const std::string& path, long line, const std::string& problem)
     : std::runtime_error(line > 0 ? path + ": line " + std::to_string(line) + ": " + problem
@@ -407,7 +407,7 @@ void DialPlanFile::AddRow(Table table, std::string_view line, long number, PkidI
         const std::size_t comma = line.find(',', start);
         if (comma == std::string_view::npos)
             fail(std::string("a ") + layout.name + " row needs " + (table == Table::DialPlanTag ? "exactly " : "") +
-                 std::to_string(layout.columnCount) + " fields (" + ColumnNames(layout) + "); this one has " +
+                 std::to_string(layout.columnCount) + " fields (" + ColumnList(layout) + "); this one has " +
                  std::to_string(column + 1));
         fields[column] = line.substr(start, comma - start);
         start = comma + 1;
@@ -418,7 +418,7 @@ void DialPlanFile::AddRow(Table table, std::string_view line, long number, PkidI
         // tkOperator_Max is the one character after the fourth comma: a fifth
         // comma would make a sixth field.
         if (fields[4].find(',') != std::string_view::npos)
-            fail("a DialPlanTag row needs exactly 5 fields (" + ColumnNames(layout) + "); this one has " +
+            fail("a DialPlanTag row needs exactly 5 fields (" + ColumnList(layout) + "); this one has " +
                  std::to_string(FieldCount(line)));
     }
 

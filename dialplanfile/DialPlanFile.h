@@ -33,6 +33,10 @@ struct TableLayout {
 
 const TableLayout& Layout(Table table);
 
+// The table's columns in the file's field order, as "a, b, c": for messages
+// and for statements alike.
+std::string ColumnList(const TableLayout& layout);
+
 // Every type row holds it: the first column of every table is its pkid.
 constexpr const char* kTypeRowMark = "UNIQUEIDENTIFIER";
 // The type row of the DigitDiscardInstruction section, exactly: the installer

@@ -9,6 +9,7 @@
 
 namespace quillet {
 
+using dialplan::ColumnList;
 using dialplan::DialPlanFile;
 using dialplan::Layout;
 using dialplan::ParseInt32;
@@ -24,17 +25,6 @@ constexpr Table kLoadOrder[] = {Table::DialPlan, Table::DialPlanTag, Table::Digi
 bool IsIntegerType(int type)
 {
     return type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIGINT;
-}
-
-std::string ColumnList(const TableLayout& layout)
-{
-    std::string list;
-    for (std::size_t column = 0; column < layout.columnCount; ++column) {
-        if (column > 0)
-            list += ", ";
-        list += layout.columns[column];
-    }
-    return list;
 }
 
 // The ODBC types of the table's columns, as the host database declares them.
