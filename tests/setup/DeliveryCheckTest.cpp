@@ -6,14 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <string>
 
 #include "setup/SetupMachineTest.h"
+#include "support/DialPlanModel.h"
 
 using namespace zentra_test;
-using Rows = std::vector<std::vector<std::string>>;
 
 namespace {
 
@@ -28,7 +27,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 class DeliveryCheckTest : public SetupMachineTest {
 protected:
     // Delivers csv as the example's version and runs the setup program: the rows it left.
-    Rows install(const std::string& version, const std::string& csv = "")
+    RowList install(const std::string& version, const std::string& csv = "")
     {
         deliver(version, csv);
         const ProgramResult result = setup({"Example"});
@@ -134,7 +133,7 @@ std::string Reshaped(std::string csv, int shape)
 
 TEST_P(DeliveryCheckTest, EveryShapeOfAWellFormedFileInstallsAndUpgradesAsTheExample)
 {
-    const Rows v1 = install("v1"), v2 = install("v2");
+    const RowList v1 = install("v1"), v2 = install("v2");
     for (int shape = 0; shape < 3; ++shape) {
         SCOPED_TRACE("shape " + std::to_string(shape));
         uninstall();
@@ -146,7 +145,7 @@ TEST_P(DeliveryCheckTest, EveryShapeOfAWellFormedFileInstallsAndUpgradesAsTheExa
 TEST_P(DeliveryCheckTest, NewInstructionIdsAndLowerCasePkidsOfAnUpgradeAreHandledSoundly)
 {
     install("v1");
-    Rows expected = install("v2");
+    RowList expected = install("v2");
 
     // Again from v1, but another dial plan's instruction holds the ID 9001 that
     // v2 gives its new instruction, and the file writes every pkid in lower case.
@@ -154,14 +153,7 @@ TEST_P(DeliveryCheckTest, NewInstructionIdsAndLowerCasePkidsOfAnUpgradeAreHandle
     install("v1");
     db->exec("insert into DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID) values "
              "('0D0D0D0D-0000-4000-8000-000000000001', 'Other', '0D0D0D0D-0000-4000-8000-000000000002', 9001)");
-    std::string lowered = example("v2", "Example.csv");
-    bool braced = false;
-    for (char& c : lowered) {
-        braced = c == '{' || (braced && c != '}');
-        if (braced)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-    }
-    const Rows rows = install("v2", lowered);
+    const RowList rows = install("v2", LowerCasePkids(example("v2", "Example.csv")));
 
     // The rows of the first upgrade: nothing installed deleted and inserted
     // again, no member lost; only the new instruction takes the smallest free ID

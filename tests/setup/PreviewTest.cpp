@@ -47,12 +47,13 @@ PlanRows RowsOfThePlan(HostDatabase& db)
 {
     PlanRows all;
     for (const auto& t : kTables) {
-        all[t.table];
-        for (const auto& row : db.query(std::string("select ") + t.columns + " from " + t.table + " where " + t.where)) {
+        auto& rows = all[t.table];
+        const std::string sql = std::string("select ") + t.columns + " from " + t.table + " where " + t.where;
+        for (const auto& row : db.query(sql)) {
             std::istringstream columns(t.columns);
             std::string column;
             for (std::size_t k = 0; std::getline(columns >> std::ws, column, ','); ++k)
-                all[t.table][row[0]][column] = row[k];
+                rows[row[0]][column] = row[k];
         }
     }
     return all;
@@ -92,17 +93,13 @@ json Blocking(const std::string& used, const std::string& usedName, const std::s
 class PreviewTest : public SetupMachineTest {
 protected:
     // Runs zentra-setup --json with arguments: the document, which must parse
-    // and hold the documented fields.
+    // (json::parse throws otherwise) and hold the documented fields.
     json run(std::vector<std::string> arguments, int expectedStatus)
     {
         arguments.insert(arguments.begin(), "--json");
         const ProgramResult result = setup(arguments);
         EXPECT_EQ(result.exitCode, expectedStatus) << result.out << result.err;
-        const json document = json::parse(result.out, nullptr, false);
-        if (document.is_discarded()) {
-            ADD_FAILURE() << "not one JSON document:\n" << result.out;
-            return json::object();
-        }
+        const json document = json::parse(result.out);
         for (const char* field : kFields)
             EXPECT_TRUE(document.contains(field)) << field << " in\n" << document.dump(2);
         EXPECT_EQ(document["exitStatus"], expectedStatus);
