@@ -18,10 +18,11 @@ namespace {
 
 const std::string kZentra = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\";
 
-// The text with its first from replaced by to.
-std::string Replaced(std::string text, const std::string& from, const std::string& to)
+using Spoil = std::function<std::string(std::string)>;
+// A spoil that replaces the first from in the text by to.
+Spoil Replacing(const std::string& from, const std::string& to)
 {
-    return text.replace(text.find(from), from.size(), to);
+    return [=](std::string text) { return text.replace(text.find(from), from.size(), to); };
 }
 
 class DeliveryCheckTest : public SetupMachineTest {
@@ -45,21 +46,17 @@ protected:
 // refusal names.
 struct Damage {
     const char* what;
-    std::function<std::string(const std::string&)> spoil;
+    Spoil spoil;
     const char* problem;
     const char* name = "Example";
 };
 const Damage kDamages[] = {
     {"a tag section without its own type row",
-     [](const std::string& t) {
-         return Replaced(t, "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)\r\n", "");
-     },
+     Replacing("UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)\r\n", ""),
      "stands before the type row of the DialPlanTag section"},
-    {"a stray empty line among the tags",
-     [](const std::string& t) { return Replaced(t, "{F6A1B6C7", "\r\n{F6A1B6C7"); },
+    {"a stray empty line among the tags", Replacing("{F6A1B6C7", "\r\n{F6A1B6C7"),
      "a data row stands between sections"},
-    {"a stray empty line among the members",
-     [](const std::string& t) { return Replaced(t, "{CABBC007", "\r\n{CABBC007"); },
+    {"a stray empty line among the members", Replacing("{CABBC007", "\r\n{CABBC007"),
      "a data row stands between sections"},
     {"the predefined instructions out of order",
      [](std::string t) {
@@ -68,13 +65,10 @@ const Damage kDamages[] = {
          return t;
      },
      "is named \"PreAt\" where \"PreDot\" is expected"},
-    {"an instruction type row of another text",
-     [](const std::string& t) { return Replaced(t, "UNIQUEIDENTIFIER,VARCHAR(0)", "UNIQUEIDENTIFIER,VARCHAR(50)"); },
-     "must read exactly"},
-    {"a digitAnalysisID that is no 32-bit integer",
-     [](const std::string& t) { return Replaced(t, "5AB},7,", "5AB},4294967296,"); },
+    {"an instruction type row of another text", Replacing("VARCHAR(0)", "VARCHAR(50)"), "must read exactly"},
+    {"a digitAnalysisID that is no 32-bit integer", Replacing("5AB},7,", "5AB},4294967296,"),
      "digitAnalysisID \"4294967296\" is not a decimal integer of 32 bits"},
-    {"a name other than the file's", [](const std::string& t) { return t; },
+    {"a name other than the file's", Replacing("", ""),
      "Other.csv: line 4: the DialPlan row names the dial plan \"Example\", but it is being installed as \"Other\"",
      "Other"},
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-// A stand-in machine (MachineTest) with the example dial plan delivered in its
-// working folder, for tests that run the built setup program.
+// A stand-in machine (MachineTest) that runs the built setup program on the
+// example dial plan delivered in its working folder.
 
 #include <filesystem>
 #include <set>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "support/MachineTest.h"
-#include "support/TestSupport.h"
 
 namespace zentra_test {
 
@@ -21,8 +20,8 @@ protected:
     }
 
     // Delivers a version of the example as the dial plan name, with csv in
-    // place of its file when given, and an uninstaller; no rewritten file of an
-    // earlier run stays.
+    // place of its file when given, and an uninstaller; drops the file an
+    // earlier run rewrote.
     void deliver(const std::string& version, const std::string& csv = "", const std::string& name = "Example")
     {
         WriteFile(name + ".csv", csv.empty() ? example(version, "Example.csv") : csv);
@@ -38,8 +37,8 @@ protected:
         return RunProgram(arguments, prefix->environment(), work->path());
     }
 
-    // Every file of drive C: and of the working folder by host path, with its
-    // bytes, but those whose names are left out.
+    // The files of drive C: and of the working folder by host path, with their
+    // bytes; files of the names left out are not read.
     FileTree files(const std::set<std::string>& leftOut) const
     {
         FileTree all;
