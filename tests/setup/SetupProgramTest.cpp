@@ -234,24 +234,20 @@ TEST_P(SetupProgramTest, ConnectOnlyAndAMachineThatIsNotThePublisher)
 // folders: the setup program makes them, on the publisher and elsewhere.
 TEST_P(SetupProgramTest, InstallsOnAMachineWithoutTheProgramFolders)
 {
-    const struct {
-        const char* what;
-        bool publisher;
-    } cases[] = {{"the publisher", true}, {"a machine that is not the publisher", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const bool publisher : {true, false}) {
+        SCOPED_TRACE(publisher ? "the publisher" : "a machine that is not the publisher");
         db = std::make_unique<HostDatabase>(GetParam());
         prefix.reset();
         prefix = std::make_unique<Prefix>(GetParam(), Prefix::Folders::Missing);
         ASSERT_FALSE(FileExists(prefix->hostPath("C:\\Program Files\\Norvane")));
-        prefix->registerDataSource("SERVER=" + std::string(c.publisher ? "" : "not-") + HostName() +
+        prefix->registerDataSource("SERVER=" + std::string(publisher ? "" : "not-") + HostName() +
                                    ";DATABASE=" + db->database());
         deliver("v1");
 
         const ProgramResult result = run({"Example"});
 
         EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-        if (c.publisher)
+        if (publisher)
             expectInstalled(example("v1", "Example.csv"), {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"});
         else
             EXPECT_EQ(db->count("DialPlan"), 0);

@@ -4,6 +4,7 @@
 // format, or as the rows that the database holds once it is installed.
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -105,6 +106,18 @@ inline std::string CsvText(const DialPlan& plan)
             "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER\r\n";
     for (const Member& m : plan.members)
         text += b(m.pkid) + "," + b(m.instruction) + "," + b(m.tag) + "\r\n";
+    return text;
+}
+
+// The text with every braced pkid in lower case, as a file may write them.
+inline std::string LowerCasePkids(std::string text)
+{
+    bool braced = false;
+    for (char& c : text) {
+        braced = c == '{' || (braced && c != '}');
+        if (braced)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+    }
     return text;
 }
 
