@@ -44,6 +44,7 @@ protected:
         struct Order {
             State state;
             int firstExit, secondExit;
+            int seen = 0;  // rounds that ended so
         } orders[2];
         for (const bool firstLeads : {true, false}) {
             restore(base);
@@ -72,16 +73,21 @@ protected:
             meetings += met(ends[0]) || met(ends[1]);
             const State seen = capture();
             bool inOneOrder = false;
-            for (const Order& order : orders)
-                inOneOrder |= seen == order.state && ends[0].exitCode == order.firstExit &&
-                              ends[1].exitCode == order.secondExit;
+            for (Order& order : orders)
+                if (!inOneOrder && seen == order.state && ends[0].exitCode == order.firstExit &&
+                    ends[1].exitCode == order.secondExit) {
+                    inOneOrder = true;
+                    ++order.seen;
+                }
             EXPECT_TRUE(inOneOrder) << "neither order; against the first then the second: "
                                     << Difference(seen, orders[0].state) << "\nexit statuses " << ends[0].exitCode
                                     << " and " << ends[1].exitCode << "\n--- first:\n" << ends[0].out << ends[0].err
                                     << "--- second:\n" << ends[1].out << ends[1].err;
             expectSound(names);
         }
-        std::cout << "[ rounds ] " << Rounds() << ", " << meetings << " where the runs met" << std::endl;
+        std::cout << "[ rounds ] " << Rounds() << ": " << orders[0].seen << " ended as the first then the second, "
+                  << orders[1].seen << " as the second then the first, " << meetings
+                  << " where one run waited for the other or decided again" << std::endl;
     }
 };
 

@@ -37,76 +37,40 @@ int Occurrences(const std::string& text, const std::string& part)
     return count;
 }
 
-// Another session of the host database, as a person's tool opens one. A
-// transaction it opens stays open, with every lock it took, until the test
-// ends it.
-class ClientSession {
-public:
-    explicit ClientSession(const HostDatabase& db) : backend_(db.backend())
+// Another session of the host database, as a person's tool opens one: a
+// transaction it opens stays open, with its locks, until the test ends it.
+struct ClientSession {
+    explicit ClientSession(const HostDatabase& db)
+        : backend(db.backend()),
+          // SQLite: waits for a busy database as long as a test may.
+          connection(odbc::DriverManager::getConnection(
+              db.connectString() + (backend == Backend::SQLite ? ";Timeout=60000" : "")))
     {
-        // SQLite: waits for a busy database as long as a test may.
-        connection_.reset(odbc::DriverManager::getConnection(
-            db.connectString() + (backend_ == Backend::SQLite ? ";Timeout=60000" : "")));
-        if (backend_ == Backend::PostgreSQL) {
-            std::unique_ptr<odbc::Statement> statement(connection_->createStatement());
-            std::unique_ptr<odbc::ResultSet> rows(statement->executeQuery("select pg_backend_pid()"));
-            backendPid_ = rows->next() ? rows->getInt(1) : 0;
-        }
     }
-    ~ClientSession()
+    void exec(const std::vector<std::string>& statements)
     {
-        if (statements_.valid())
-            statements_.wait();
-    }
-
-    // Runs the statements on a thread of their own; done() waits for them:
-    // false when they have not ended within the limit (a statement waits for
-    // a lock) or one failed.
-    void send(const std::vector<std::string>& statements)
-    {
-        statements_ = std::async(std::launch::async, [this, statements] {
-            for (const std::string& sql : statements) {
-                try {
-                    // PostgreSQL's driver keeps its own account of the transaction.
-                    if (backend_ == Backend::PostgreSQL && sql == "BEGIN")
-                        connection_->setAutoCommit(false);
-                    else if (backend_ == Backend::PostgreSQL && sql == "ROLLBACK")
-                        connection_->rollback();
-                    else
-                        std::unique_ptr<odbc::Statement>(connection_->createStatement())->executeUpdate(sql);
-                } catch (const odbc::SQLException& error) {
-                    error_ = sql + ": " + error.what();
-                    return;
-                }
-            }
-        });
-    }
-    bool done(std::chrono::milliseconds limit = 60s)
-    {
-        return statements_.wait_for(limit) == std::future_status::ready && error_.empty();
-    }
-    bool run(const std::vector<std::string>& statements) { return send(statements), done(); }
-
-    int backendPid() const { return backendPid_; }
-    const std::string& error() const { return error_; }
-
-    // The statements that hold the configuration database as another run of
-    // the programs holds it: SQLite's write lock, PostgreSQL's run lock.
-    static std::vector<std::string> HoldRunLock(Backend backend)
-    {
-        if (backend == Backend::SQLite)
-            return {"BEGIN IMMEDIATE"};
-        return {"BEGIN",
-                "select pg_advisory_xact_lock(" + std::to_string(quillet::ConfigurationDatabaseLock({}).key) + ")"};
+        // PostgreSQL's driver keeps its own account of the transaction.
+        for (const std::string& sql : statements)
+            if (backend == Backend::PostgreSQL && sql == "BEGIN")
+                connection->setAutoCommit(false);
+            else if (backend == Backend::PostgreSQL && sql == "ROLLBACK")
+                connection->rollback();
+            else
+                std::unique_ptr<odbc::Statement>(connection->createStatement())->executeUpdate(sql);
     }
 
-private:
-    Backend backend_;
-    std::unique_ptr<odbc::Connection> connection_;
-    std::future<void> statements_;
-    std::string error_;
-    int backendPid_ = 0;
+    Backend backend;
+    std::unique_ptr<odbc::Connection> connection;
 };
+
+// The statements that hold the configuration database as another run of the
+// programs holds it: SQLite's write lock, PostgreSQL's run lock.
+std::vector<std::string> HoldRunLock(Backend backend)
+{
+    if (backend == Backend::SQLite)
+        return {"BEGIN IMMEDIATE"};
+    return {"BEGIN", "select pg_advisory_xact_lock(" + std::to_string(quillet::ConfigurationDatabaseLock({}).key) + ")"};
+}
 
 // True while another process holds SQLite's write lock on the database file:
 // the reserved byte just above the first gigabyte. The descriptor stays open,
@@ -162,13 +126,12 @@ protected:
         return db->count("pg_stat_activity", "datname = current_database() and wait_event = 'PgSleep'") > 0;
     }
 
-    // Whether the session's last statements wait for a lock that a run holds.
-    bool sessionWaits(ClientSession& session) const
+    // Whether statements that another session runs wait for a lock that a run holds.
+    bool sessionWaits(const std::future<void>& statements) const
     {
         if (GetParam() == Backend::PostgreSQL)
-            return db->count("pg_stat_activity", "pid = " + std::to_string(session.backendPid()) +
-                                                     " and wait_event_type = 'Lock'") > 0;
-        return !session.done(300ms) && SqliteWriteLockHeld(db->database());
+            return db->count("pg_stat_activity", "datname = current_database() and wait_event_type = 'Lock'") > 0;
+        return statements.wait_for(300ms) != std::future_status::ready && SqliteWriteLockHeld(db->database());
     }
 
     // The example installed from examples/v1, v2 delivered beside it, and a
@@ -203,7 +166,7 @@ TEST_P(HeldDatabase, ARunThatCannotHaveTheDatabaseStopsClearlyWithinItsWait)
         std::vector<std::string> statements;
         bool holdsEverything;
     } holders[] = {
-        {"another run", ClientSession::HoldRunLock(GetParam()), true},
+        {"another run", HoldRunLock(GetParam()), true},
         // SQLite has one lock for the whole database; PostgreSQL locks the
         // route table only, which a new installation does not read.
         {"an open transaction that adds a route filter",
@@ -217,7 +180,7 @@ TEST_P(HeldDatabase, ARunThatCannotHaveTheDatabaseStopsClearlyWithinItsWait)
                 continue;
             SCOPED_TRACE(std::string(operation.what) + " while " + holder.what + " holds the database");
             ClientSession session(*db);
-            ASSERT_TRUE(session.run(holder.statements)) << session.error();
+            session.exec(holder.statements);
 
             const auto start = std::chrono::steady_clock::now();
             const ProgramResult end = operation.run.run();
@@ -242,7 +205,7 @@ TEST_P(HeldDatabase, AnUpgradeWaitsForASessionThatLetsGoAndThenGoesOn)
         const char* what;
         std::vector<std::string> statements;
     } holders[] = {
-        {"another run", ClientSession::HoldRunLock(GetParam())},
+        {"another run", HoldRunLock(GetParam())},
         {"an open transaction that changes a route list",
          {"BEGIN", "insert into RouteList (pkid, name) values ('0F0F0F0F-0000-4000-8000-000000000003', 'Held')"}},
         {"an open transaction that changes the dial plan's row",
@@ -252,13 +215,13 @@ TEST_P(HeldDatabase, AnUpgradeWaitsForASessionThatLetsGoAndThenGoesOn)
         SCOPED_TRACE(holder.what);
         restore(base);
         ClientSession session(*db);
-        ASSERT_TRUE(session.run(holder.statements)) << session.error();
+        session.exec(holder.statements);
 
         BackgroundProgram upgrade(setupIn("v2", {"Example"}));
         ASSERT_TRUE(WaitUntil([&] { return upgrade.errors().find(kWaiting) != std::string::npos || upgrade.finished(); },
                               20s))
             << "the upgrade did not say that it waits";
-        ASSERT_TRUE(session.run({"ROLLBACK"})) << session.error();
+        session.exec({"ROLLBACK"});
 
         const ProgramResult end = upgrade.wait();
         EXPECT_EQ(end.exitCode, 0) << end.out << end.err;
@@ -293,17 +256,19 @@ TEST_P(HeldDatabase, ARouteAddedWhileAnUpgradeHoldsItsTransactionWaitsForIt)
         BackgroundProgram upgrade(setupIn("v2", {"Example"}));
         ASSERT_TRUE(WaitUntil([&] { return runIsSlowed() || upgrade.finished(); }, 30s));
         // As a person's tool adds a route: on a tag that is there.
-        session.send({"insert into RouteFilter (pkid, name, fkDialPlan, clause) select '0F0F0F0F-0000-4000-8000-"
-                      "000000000001', 'Added', pkid, '' from DialPlan where name = 'Example'",
-                      "insert into RouteFilterMember (pkid, fkRouteFilter, fkDialPlanTag, digits) select "
-                      "'0F0F0F0F-0000-4000-8000-000000000002', '0F0F0F0F-0000-4000-8000-000000000001', pkid, '' "
-                      "from DialPlanTag where pkid = '" + route.tag + "'"});
-        EXPECT_TRUE(WaitUntil([&] { return sessionWaits(session); }, 10s))
+        auto added = std::async(std::launch::async, [&] {
+            session.exec({"insert into RouteFilter (pkid, name, fkDialPlan, clause) select '0F0F0F0F-0000-4000-"
+                          "8000-000000000001', 'Added', pkid, '' from DialPlan where name = 'Example'",
+                          "insert into RouteFilterMember (pkid, fkRouteFilter, fkDialPlanTag, digits) select "
+                          "'0F0F0F0F-0000-4000-8000-000000000002', '0F0F0F0F-0000-4000-8000-000000000001', pkid, "
+                          "'' from DialPlanTag where pkid = '" + route.tag + "'"});
+        });
+        EXPECT_TRUE(WaitUntil([&] { return sessionWaits(added); }, 10s))
             << "the route was added while the upgrade held the database";
 
         const ProgramResult end = upgrade.wait();
         EXPECT_EQ(end.exitCode, 0) << end.out << end.err;
-        ASSERT_TRUE(session.done()) << session.error();
+        added.get();
         EXPECT_EQ(db->dialPlanRows(), upgraded);
         EXPECT_EQ(db->count("RouteFilterMember"), route.routeMembers);
         expectSound({"Example"});
