@@ -27,28 +27,21 @@ namespace integrity_test {
 
 using namespace zentra_test;
 
-// The files of a dial plan as a publisher delivers them, by file name.
-struct Delivery {
-    std::string name;
-    std::map<std::string, std::string> files;
-};
-
-// A version of the example dial plan (examples/v1, examples/v2).
-inline Delivery ExampleDelivery(const std::string& version)
+// The files of a dial plan as a publisher delivers them: a version of the
+// example (examples/v1, examples/v2), or a plan of the model, whose version
+// tells its files apart from another version's.
+inline FileTree ExampleDelivery(const std::string& version)
 {
-    Delivery delivery{"Example", {}};
+    FileTree files;
     for (const char* file : {"Example.csv", "Example", "ExampleReadMe.txt"})
-        delivery.files[file] = ReadFile(SourceDir() + "/examples/" + version + "/" + file);
-    return delivery;
+        files[file] = ReadFile(SourceDir() + "/examples/" + version + "/" + file);
+    return files;
 }
-
-// A dial plan of the model; version tells its files apart from another version's.
-inline Delivery ModelDelivery(const DialPlan& plan, const std::string& version)
+inline FileTree ModelDelivery(const DialPlan& plan, const std::string& version)
 {
-    return {plan.name,
-            {{plan.name + ".csv", CsvText(plan)},
-             {plan.name, "dial plan " + plan.name + " " + version + "\r\n"},
-             {plan.name + "ReadMe.txt", "Dial plan " + plan.name + " " + version + "\r\n"}}};
+    return {{plan.name + ".csv", CsvText(plan)},
+            {plan.name, "dial plan " + plan.name + " " + version + "\r\n"},
+            {plan.name + "ReadMe.txt", "Dial plan " + plan.name + " " + version + "\r\n"}};
 }
 
 struct State {
@@ -145,12 +138,12 @@ protected:
         FileTree prefix, work;
     };
 
-    // The delivery written into the folder work/<folder>, beside an uninstaller.
-    void deliver(const std::string& folder, const Delivery& delivery) const
+    // A delivery written into the folder work/<folder>, beside an uninstaller.
+    void deliver(const std::string& folder, FileTree files) const
     {
-        for (const auto& [file, content] : delivery.files)
+        files["uninstall.exe"] = "uninstaller\n";
+        for (const auto& [file, content] : files)
             WriteFile(work->path() + "/" + folder + "/" + file, content);
-        WriteFile(work->path() + "/" + folder + "/uninstall.exe", "uninstaller of " + delivery.name + "\n");
     }
 
     // zentra-setup in a delivery folder; uninstall.exe in the dial plan's
