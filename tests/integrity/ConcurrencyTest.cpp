@@ -109,7 +109,7 @@ TEST_P(Concurrency, TwoNewInstallationsOfDifferentPlansGetDisjointIds)
 TEST_P(Concurrency, AnUpgradeAndARemovalOfOnePlan)
 {
     deliver("v1", ExampleDelivery("v1"));
-    ASSERT_EQ(setup("v1", {"Example"}).exitCode, 0);
+    ASSERT_EQ(setupIn("v1", {"Example"}).run().exitCode, 0);
     deliver("v2", ExampleDelivery("v2"));
     sideBySide({"Example"}, setupIn("v2", {"Example"}), uninstallOf("Example"));
 }
@@ -131,7 +131,7 @@ TEST_P(Concurrency, TwoUpgradesOfOnePlan)
     dropsAnInstruction.description = "Metro, second edition";
 
     deliver("v1", ModelDelivery(v1, "v1"));
-    ASSERT_EQ(setup("v1", {"Metro"}).exitCode, 0);
+    ASSERT_EQ(setupIn("v1", {"Metro"}).run().exitCode, 0);
     deliver("a", ModelDelivery(dropsATag, "v2a"));
     deliver("b", ModelDelivery(dropsAnInstruction, "v2b"));
     sideBySide({"Metro"}, setupIn("a", {"Metro"}), setupIn("b", {"Metro"}));

@@ -104,10 +104,8 @@ protected:
                      condition + ") EXECUTE FUNCTION zentra_slow()");
             return;
         }
-        db->exec("CREATE TABLE IF NOT EXISTS ZentraSlow (n integer)");
-        db->exec("DELETE FROM ZentraSlow");
-        for (int n = 1; n <= 60; ++n)
-            db->exec("INSERT INTO ZentraSlow (n) VALUES (" + std::to_string(n) + ")");
+        db->exec("CREATE TABLE IF NOT EXISTS ZentraSlow AS WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 "
+                 "FROM k WHERE n < 60) SELECT n FROM k");
         db->exec("CREATE TRIGGER zentra_slow BEFORE " + event + " ON " + table + " WHEN " + condition +
                  " BEGIN SELECT count(*) FROM ZentraSlow a, ZentraSlow b, ZentraSlow c, ZentraSlow d "
                  "WHERE a.n + b.n + c.n + d.n > 0; END");
@@ -139,7 +137,7 @@ protected:
     void installExample()
     {
         deliver("v1", ExampleDelivery("v1"));
-        ASSERT_EQ(setup("v1", {"Example"}).exitCode, 0);
+        ASSERT_EQ(setupIn("v1", {"Example"}).run().exitCode, 0);
         deliver("v2", ExampleDelivery("v2"));
         deliver("harbour", ModelDelivery(MakeDialPlan("Harbour", 0x4A000000u, 4), "v1"));
     }
@@ -199,7 +197,7 @@ TEST_P(HeldDatabase, AnUpgradeWaitsForASessionThatLetsGoAndThenGoesOn)
 {
     installExample();
     const Saved base = save();
-    ASSERT_EQ(setup("v2", {"Example"}).exitCode, 0);
+    ASSERT_EQ(setupIn("v2", {"Example"}).run().exitCode, 0);
     const State upgraded = capture();
     const struct {
         const char* what;
@@ -236,7 +234,7 @@ TEST_P(HeldDatabase, ARouteAddedWhileAnUpgradeHoldsItsTransactionWaitsForIt)
     // The upgrade holds its transaction while it deletes the tag that v2 drops.
     slowDown("DialPlanTag", "DELETE", "OLD.pkid = '" + kDroppedTag + "'");
     const Saved base = save();
-    ASSERT_EQ(setup("v2", {"Example"}).exitCode, 0);
+    ASSERT_EQ(setupIn("v2", {"Example"}).run().exitCode, 0);
     const auto upgraded = db->dialPlanRows();
 
     const struct {

@@ -160,10 +160,6 @@ protected:
         return {{UninstallProgramPath(), name}, environment(extra),
                 prefix->hostPath(std::string(kZentraFolder) + name)};
     }
-    ProgramResult setup(const std::string& folder, const std::vector<std::string>& arguments) const
-    {
-        return setupIn(folder, arguments).run();
-    }
 
     // Logs differ with every run, and the machine's run lock, empty, stays
     // once a run has made it.
@@ -185,9 +181,10 @@ protected:
         WriteTree(work->path(), saved.work);
     }
 
-    // What no sound state holds: rows that point at rows that are not there,
-    // and a digit-analysis ID held by two instructions.
-    std::vector<std::string> unsoundRows() const
+    // What every sound state holds: no row points at a row that is not there,
+    // no digit-analysis ID is held by two instructions, and the files that an
+    // installation deploys are there exactly while its dial plan is installed.
+    void expectSound(const std::vector<std::string>& names) const
     {
         const char* const references[][3] = {
             {"DialPlanTag", "fkDialPlan", "DialPlan"},
@@ -200,37 +197,24 @@ protected:
             {"NumPlan", "fkDigitDiscardInstruction", "DigitDiscardInstruction"},
             {"RouteList", "fkDigitDiscardInstruction", "DigitDiscardInstruction"},
         };
-        std::vector<std::string> found;
+        std::vector<std::string> faults;
         for (const auto& [table, column, parent] : references)
             for (const auto& row : db->query(std::string("select pkid from ") + table + " where " + column +
                                              " is not null and " + column + " not in (select pkid from " +
                                              parent + ")"))
-                found.push_back(std::string(table) + "." + column + " without its row: " + row.at(0));
+                faults.push_back(std::string(table) + "." + column + " without its row: " + row.at(0));
         for (const auto& row : db->query("select digitAnalysisID from DigitDiscardInstruction group by "
                                          "digitAnalysisID having count(*) > 1"))
-            found.push_back("digit-analysis ID held twice: " + row.at(0));
-        return found;
-    }
-
-    // Whether the files that an installation deploys are there exactly when
-    // the dial plan is installed.
-    bool filesAgree(const std::string& name) const
-    {
-        const bool installed = db->count("DialPlan", "name = '" + name + "'") == 1;
-        for (const std::string& file : {std::string(kDialPlanFolder) + name,
-                                        std::string(kZentraFolder) + name + "\\uninstall.exe",
-                                        std::string(kZentraFolder) + name + "\\ReadMe.txt"})
-            if (FileExists(prefix->hostPath(file)) != installed)
-                return false;
-        return true;
-    }
-
-    // Checks every sound state holds, once a run ended.
-    void expectSound(const std::vector<std::string>& names) const
-    {
-        EXPECT_TRUE(unsoundRows().empty()) << ::testing::PrintToString(unsoundRows());
-        for (const std::string& name : names)
-            EXPECT_TRUE(filesAgree(name)) << name;
+            faults.push_back("digit-analysis ID held twice: " + row.at(0));
+        for (const std::string& name : names) {
+            const bool installed = db->count("DialPlan", "name = '" + name + "'") == 1;
+            for (const std::string& file : {std::string(kDialPlanFolder) + name,
+                                            std::string(kZentraFolder) + name + "\\uninstall.exe",
+                                            std::string(kZentraFolder) + name + "\\ReadMe.txt"})
+                if (FileExists(prefix->hostPath(file)) != installed)
+                    faults.push_back(file + (installed ? " missing" : " left behind"));
+        }
+        EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
     }
 
 private:
