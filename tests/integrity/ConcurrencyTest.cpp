@@ -3,16 +3,10 @@
 // after the other (rows, deployed files and exit statuses), with no row left
 // pointing at a row that is gone and no digit-analysis ID given twice.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <iostream>
-#include <string>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include "integrity/IntegrityFixture.h"
 
@@ -63,7 +57,7 @@ protected:
             SCOPED_TRACE("round " + std::to_string(round) + ": " + (firstLeads ? "first" : "second") + " starts " +
                          std::to_string(offset.count()) + " ms ahead");
             auto ends = RunBoth(firstLeads ? first : second, firstLeads ? second : first,
-                                [&](BackgroundProgram&) { std::this_thread::sleep_for(offset); });
+                                [&] { std::this_thread::sleep_for(offset); });
             if (!firstLeads)
                 std::swap(ends[0], ends[1]);
             const auto met = [](const ProgramResult& end) {

@@ -1,18 +1,14 @@
 // A write that fails at every point of a run: a new installation, an upgrade
-// and a removal, of the example and of a generated plan, each run once to
-// count its writes and then once for every N from 1 to that count with its Nth
-// write failing. Every run must leave the
-// database and the files exactly as before it, or exactly as a run without a
-// fault leaves them, and its exit status must say which.
-
-#include <gtest/gtest.h>
+// and a removal, of the example and of a generated plan, each run once to count
+// its writes and then once for every N from 1 to that count with its Nth write
+// failing. Every run must leave the database and the files exactly as before
+// it, or exactly as a run without a fault leaves them, and its exit status
+// must say which.
 
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "integrity/IntegrityFixture.h"
 
@@ -29,14 +25,13 @@ void InstallWriteFault(HostDatabase& db)
 {
     db.exec("CREATE TABLE ZentraWriteFault (writes integer NOT NULL, failAt integer NOT NULL)");
     db.exec("INSERT INTO ZentraWriteFault (writes, failAt) VALUES (0, 0)");
-    const char* const tables[] = {"DialPlan", "DialPlanTag", "DigitDiscardInstruction",
-                                  "DigitDiscardInstructionMember"};
     if (db.backend() == Backend::PostgreSQL)
         db.exec("CREATE FUNCTION zentra_write_fault() RETURNS trigger LANGUAGE plpgsql AS $$ DECLARE counted "
                 "integer; target integer; BEGIN UPDATE ZentraWriteFault SET writes = writes + 1 RETURNING writes, "
                 "failAt INTO counted, target; IF counted = target THEN RAISE EXCEPTION '" + kFault +
                 "'; END IF; RETURN NULL; END $$");
-    for (const std::string table : tables) {
+    for (const std::string table : {"DialPlan", "DialPlanTag", "DigitDiscardInstruction",
+                                    "DigitDiscardInstructionMember"}) {
         if (db.backend() == Backend::PostgreSQL) {
             db.exec("CREATE TRIGGER zentra_write_fault BEFORE INSERT OR UPDATE OR DELETE ON " + table +
                     " FOR EACH STATEMENT EXECUTE FUNCTION zentra_write_fault()");
@@ -47,11 +42,6 @@ void InstallWriteFault(HostDatabase& db)
                     " BEGIN UPDATE ZentraWriteFault SET writes = writes + 1; SELECT RAISE(ABORT, '" + kFault +
                     "') FROM ZentraWriteFault WHERE writes = failAt; END");
     }
-}
-
-void ArmWriteFault(HostDatabase& db, int n)
-{
-    db.exec("UPDATE ZentraWriteFault SET writes = 0, failAt = " + std::to_string(n));
 }
 
 // A dial plan of 329 rows and its next version: 40 tags, the six predefined
@@ -102,6 +92,9 @@ protected:
         deliver("v1", generated ? ModelDelivery(grid1, "v1") : ExampleDelivery("v1"));
         deliver("v2", generated ? ModelDelivery(grid2, "v2") : ExampleDelivery("v2"));
         InstallWriteFault(*db);
+        const auto arm = [&](int n) {
+            db->exec("UPDATE ZentraWriteFault SET writes = 0, failAt = " + std::to_string(n));
+        };
         const struct {
             const char* what;
             Command run;
@@ -113,7 +106,7 @@ protected:
         };
         for (const auto& operation : operations) {
             SCOPED_TRACE(operation.what);
-            ArmWriteFault(*db, 0);
+            arm(0);
             const Saved base = save();
             const State before = capture();
             const ProgramResult clean = operation.run.run();
@@ -138,10 +131,10 @@ protected:
                 SCOPED_TRACE("write " + std::to_string(n) + " of " + std::to_string(writes) + " fails");
                 ++runs;
                 if (!asBefore) {
-                    ArmWriteFault(*db, 0);
+                    arm(0);
                     restore(base);
                 }
-                ArmWriteFault(*db, n);
+                arm(n);
                 const ProgramResult end = operation.run.run();
                 const State seen = capture();
                 asBefore = seen == before;

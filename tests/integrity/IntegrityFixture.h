@@ -90,10 +90,6 @@ public:
         std::filesystem::remove(errorFile_, ignored);
     }
     std::string errors() const { return FileExists(errorFile_) ? ReadFile(errorFile_) : std::string(); }
-    bool finished() const
-    {
-        return !end_.valid() || end_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    }
     ProgramResult wait()
     {
         ProgramResult end = end_.get();
@@ -120,12 +116,12 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds limit)
     return true;
 }
 
-// Starts first, and second once between(first) returns; their ends.
+// Starts first, and second once between() returns; their ends.
 template <typename Between>
 std::array<ProgramResult, 2> RunBoth(const Command& first, const Command& second, Between between)
 {
     BackgroundProgram one(first);
-    between(one);
+    between();
     BackgroundProgram two(second);
     ProgramResult oneEnd = one.wait();
     return {oneEnd, two.wait()};
