@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <future>
 #include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,8 +124,7 @@ std::array<ProgramResult, 2> RunBoth(const Command& first, const Command& second
     BackgroundProgram one(first);
     between();
     BackgroundProgram two(second);
-    ProgramResult oneEnd = one.wait();
-    return {oneEnd, two.wait()};
+    return {one.wait(), two.wait()};  // in this order: a braced list is evaluated left to right
 }
 
 class IntegrityTest : public MachineTest {
@@ -162,10 +162,10 @@ protected:
     State capture() const
     {
         State state{db->snapshot(), {}};
+        const std::regex unstable("(_install\\.txt|_uninstall\\.txt|Zentra\\.lock)$");
         for (const auto& [root, folder] : {std::pair{"prefix/", prefix->path()}, std::pair{"work/", work->path()}})
             for (const auto& [path, content] : ReadTree(folder))
-                if (!EndsWith(path, "_install.txt") && !EndsWith(path, "_uninstall.txt") &&
-                    !EndsWith(path, "Zentra.lock"))
+                if (!std::regex_search(path, unstable))
                     state.files[root + path] = content;
         return state;
     }
@@ -220,10 +220,6 @@ private:
         for (const auto& variable : prefix->environment())
             variables.insert(variable);
         return variables;
-    }
-    static bool EndsWith(const std::string& text, const std::string& end)
-    {
-        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
     }
 };
 
