@@ -3,13 +3,10 @@
 // after the other (rows, deployed files and exit statuses), with no row left
 // pointing at a row that is gone and no digit-analysis ID given twice.
 
-#include <gtest/gtest.h>
-
-#include <chrono>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
-#include <string>
-#include <vector>
+#include <utility>
 
 #include "integrity/IntegrityFixture.h"
 
@@ -22,128 +19,69 @@ namespace {
 int Rounds()
 {
 #if defined(ZENTRA_SANITIZED_BUILD)
-    constexpr int kRounds = 6;
+    const int rounds = 6;
 #else
-    constexpr int kRounds = 20;
+    const int rounds = 20;
 #endif
     const char* text = std::getenv("ZENTRA_CONCURRENCY_ROUNDS");
-    const int rounds = text != nullptr ? std::atoi(text) : 0;
-    return rounds > kRounds ? rounds : kRounds;
+    return std::max(rounds, text != nullptr ? std::atoi(text) : 0);
 }
-
-// Whether a run met the other one: it waited for the database, or found the
-// dial plan changed under it and decided again.
-bool Met(const ProgramResult& end)
-{
-    return end.err.find("Waiting for another run") != std::string::npos ||
-           end.out.find("meanwhile") != std::string::npos;
-}
-
-// One run of a program: zentra-setup NAME in a delivery folder, or the
-// deployed uninstall.exe NAME.
-struct Step {
-    enum Program { Setup, Uninstall } program;
-    std::string name;
-    std::string folder;  // of zentra-setup
-};
 
 class Concurrency : public IntegrityTest {
 protected:
-    ProgramResult run(const Step& r) const
-    {
-        return r.program == Step::Setup ? setup(r.folder, {r.name}) : uninstall(r.name);
-    }
-    std::unique_ptr<BackgroundProgram> start(const Step& r) const
-    {
-        return r.program == Step::Setup ? startSetup(r.folder, {r.name}) : startUninstall(r.name);
-    }
-
-    // The end of the two runs, one after the other.
-    struct Order {
-        State state;
-        int firstExit, secondExit;
-        int seen = 0;
-    };
-    Order inTurn(const Saved& base, const Step& first, const Step& second, bool firstLeads)
-    {
-        restore(base);
-        const ProgramResult leader = run(firstLeads ? first : second);
-        const ProgramResult follower = run(firstLeads ? second : first);
-        EXPECT_TRUE(unsoundRows().empty()) << ::testing::PrintToString(unsoundRows());
-        Order order{capture(), firstLeads ? leader.exitCode : follower.exitCode,
-                    firstLeads ? follower.exitCode : leader.exitCode};
-        return order;
-    }
-
-    // Runs first and second side by side kRounds times from the state base,
-    // alternating which one starts first and moving the other's start.
-    void sideBySide(const char* what, const Step& first, const Step& second)
+    // Runs first and second side by side from the current state, alternating
+    // which one starts first and moving the other's start by 0-9 ms.
+    void sideBySide(const std::vector<std::string>& names, const Command& first, const Command& second)
     {
         const Saved base = save();
-        Order orders[2] = {inTurn(base, first, second, true), inTurn(base, first, second, false)};
+        // The two ends to accept: the state and both exit statuses, in turn.
+        struct Order {
+            State state;
+            int firstExit, secondExit;
+            int seen = 0;  // rounds that ended so
+        } orders[2];
+        for (const bool firstLeads : {true, false}) {
+            restore(base);
+            ProgramResult ends[2];
+            ends[firstLeads ? 0 : 1] = (firstLeads ? first : second).run();
+            ends[firstLeads ? 1 : 0] = (firstLeads ? second : first).run();
+            expectSound(names);
+            orders[firstLeads ? 0 : 1] = {capture(), ends[0].exitCode, ends[1].exitCode};
+        }
 
-        const int rounds = Rounds();
-        int met = 0;
-        for (int round = 0; round < rounds; ++round) {
+        int meetings = 0;  // rounds where a run waited for the other or decided again
+        for (int round = 0; round < Rounds(); ++round) {
             restore(base);
             const bool firstLeads = round % 2 == 0;
             const auto offset = std::chrono::milliseconds((round / 2) % 10);
-            SCOPED_TRACE(std::string(what) + ", round " + std::to_string(round) + ": " +
-                         (firstLeads ? "first" : "second") + " starts " + std::to_string(offset.count()) +
-                         " ms ahead");
-
-            auto leader = start(firstLeads ? first : second);
-            SleepFor(offset);
-            auto follower = start(firstLeads ? second : first);
-            const ProgramResult leaderEnd = leader->wait();
-            const ProgramResult followerEnd = follower->wait();
-            const ProgramResult& firstEnd = firstLeads ? leaderEnd : followerEnd;
-            const ProgramResult& secondEnd = firstLeads ? followerEnd : leaderEnd;
-
-            if (Met(firstEnd) || Met(secondEnd))
-                ++met;
+            SCOPED_TRACE("round " + std::to_string(round) + ": " + (firstLeads ? "first" : "second") + " starts " +
+                         std::to_string(offset.count()) + " ms ahead");
+            auto ends = RunBoth(firstLeads ? first : second, firstLeads ? second : first,
+                                [&] { std::this_thread::sleep_for(offset); });
+            if (!firstLeads)
+                std::swap(ends[0], ends[1]);
+            const auto met = [](const ProgramResult& end) {
+                return end.err.find("Waiting for another run") != std::string::npos ||
+                       end.out.find("meanwhile") != std::string::npos;
+            };
+            meetings += met(ends[0]) || met(ends[1]);
             const State seen = capture();
-            Order* match = nullptr;
+            bool inOneOrder = false;
             for (Order& order : orders)
-                if (match == nullptr && seen == order.state && firstEnd.exitCode == order.firstExit &&
-                    secondEnd.exitCode == order.secondExit)
-                    match = &order;
-            if (match != nullptr)
-                ++match->seen;
-            EXPECT_NE(match, nullptr) << "neither order; against the first then the second: "
-                                      << Difference(seen, orders[0].state) << "\nexit statuses " << firstEnd.exitCode
-                                      << " and " << secondEnd.exitCode << "\n--- first:\n"
-                                      << firstEnd.out << firstEnd.err << "--- second:\n"
-                                      << secondEnd.out << secondEnd.err;
-            EXPECT_TRUE(unsoundRows().empty()) << ::testing::PrintToString(unsoundRows());
-            EXPECT_TRUE(filesAgree(first.name));
-            EXPECT_TRUE(filesAgree(second.name));
+                if (!inOneOrder && seen == order.state && ends[0].exitCode == order.firstExit &&
+                    ends[1].exitCode == order.secondExit) {
+                    inOneOrder = true;
+                    ++order.seen;
+                }
+            EXPECT_TRUE(inOneOrder) << "neither order; against the first then the second: "
+                                    << Difference(seen, orders[0].state) << "\nexit statuses " << ends[0].exitCode
+                                    << " and " << ends[1].exitCode << "\n--- first:\n" << ends[0].out << ends[0].err
+                                    << "--- second:\n" << ends[1].out << ends[1].err;
+            expectSound(names);
         }
-        std::cout << "[ rounds ] " << BackendName(GetParam()) << ", " << what << ": " << rounds << " rounds ("
-                  << met << " where one run waited for the other or decided again), " << orders[0].seen << " ended as the first then the second, " << orders[1].seen
-                  << " as the second then the first" << (orders[0].state == orders[1].state ? " (the same state)" : "")
-                  << std::endl;
-    }
-};
-
-// The dial plan Metro in three versions: v1 installed, and two upgrades of it
-// that drop and add different rows.
-struct Metro {
-    DialPlan v1, dropsATag, dropsAnInstruction;
-    Metro() : v1(MakeDialPlan("Metro", 0x3A000000u, 5))
-    {
-        const std::string local = v1.addInstruction("Local", 7, "METRO-TAG-0");
-        v1.addMember(local, v1.tags[0].pkid);
-        dropsATag = v1;
-        dropsATag.remove(v1.tags[1].pkid);
-        const std::string tag = dropsATag.addTag("METRO-EXPRESS");
-        for (int k = 0; k < 6; ++k)
-            dropsATag.addMember(dropsATag.instructions[k].pkid, tag);
-        dropsAnInstruction = v1;
-        dropsAnInstruction.remove(local);
-        const std::string express = dropsAnInstruction.addInstruction("Express", 8, "METRO-TAG-2");
-        dropsAnInstruction.addMember(express, v1.tags[2].pkid);
-        dropsAnInstruction.description = "Metro, second edition";
+        std::cout << "[ rounds ] " << Rounds() << ": " << orders[0].seen << " ended as the first then the second, "
+                  << orders[1].seen << " as the second then the first, " << meetings
+                  << " where one run waited for the other or decided again" << std::endl;
     }
 };
 
@@ -151,33 +89,46 @@ TEST_P(Concurrency, TwoNewInstallationsOfOnePlanLeaveOnePlan)
 {
     deliver("a", ExampleDelivery("v1"));
     deliver("b", ExampleDelivery("v1"));
-    sideBySide("two new installations of Example", {Step::Setup, "Example", "a"}, {Step::Setup, "Example", "b"});
+    sideBySide({"Example"}, setupIn("a", {"Example"}), setupIn("b", {"Example"}));
+    EXPECT_EQ(db->count("DialPlan", "name = 'Example'"), 1);
 }
 
 TEST_P(Concurrency, TwoNewInstallationsOfDifferentPlansGetDisjointIds)
 {
     deliver("a", ExampleDelivery("v1"));
     deliver("b", ModelDelivery(MakeDialPlan("Harbour", 0x4A000000u, 4), "v1"));
-    sideBySide("new installations of Example and Harbour", {Step::Setup, "Example", "a"},
-               {Step::Setup, "Harbour", "b"});
+    sideBySide({"Example", "Harbour"}, setupIn("a", {"Example"}), setupIn("b", {"Harbour"}));
 }
 
 TEST_P(Concurrency, AnUpgradeAndARemovalOfOnePlan)
 {
     deliver("v1", ExampleDelivery("v1"));
-    ASSERT_EQ(setup("v1", {"Example"}).exitCode, 0);
+    ASSERT_EQ(setupIn("v1", {"Example"}).run().exitCode, 0);
     deliver("v2", ExampleDelivery("v2"));
-    sideBySide("an upgrade and a removal of Example", {Step::Setup, "Example", "v2"}, {Step::Uninstall, "Example", ""});
+    sideBySide({"Example"}, setupIn("v2", {"Example"}), uninstallOf("Example"));
 }
 
+// The dial plan Metro installed, and two upgrades of it that drop and add
+// different rows.
 TEST_P(Concurrency, TwoUpgradesOfOnePlan)
 {
-    const Metro metro;
-    deliver("v1", ModelDelivery(metro.v1, "v1"));
-    ASSERT_EQ(setup("v1", {"Metro"}).exitCode, 0);
-    deliver("a", ModelDelivery(metro.dropsATag, "v2a"));
-    deliver("b", ModelDelivery(metro.dropsAnInstruction, "v2b"));
-    sideBySide("two upgrades of Metro to different versions", {Step::Setup, "Metro", "a"}, {Step::Setup, "Metro", "b"});
+    DialPlan v1 = MakeDialPlan("Metro", 0x3A000000u, 5);
+    const std::string local = v1.addInstruction("Local", 7, "METRO-TAG-0");
+    v1.addMember(local, v1.tags[0].pkid);
+    DialPlan dropsATag = v1, dropsAnInstruction = v1;
+    dropsATag.remove(v1.tags[1].pkid);
+    const std::string tag = dropsATag.addTag("METRO-EXPRESS");
+    for (int k = 0; k < 6; ++k)
+        dropsATag.addMember(dropsATag.instructions[k].pkid, tag);
+    dropsAnInstruction.remove(local);
+    dropsAnInstruction.addMember(dropsAnInstruction.addInstruction("Express", 8, "METRO-TAG-2"), v1.tags[2].pkid);
+    dropsAnInstruction.description = "Metro, second edition";
+
+    deliver("v1", ModelDelivery(v1, "v1"));
+    ASSERT_EQ(setupIn("v1", {"Metro"}).run().exitCode, 0);
+    deliver("a", ModelDelivery(dropsATag, "v2a"));
+    deliver("b", ModelDelivery(dropsAnInstruction, "v2b"));
+    sideBySide({"Metro"}, setupIn("a", {"Metro"}), setupIn("b", {"Metro"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Concurrency, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),

@@ -6,14 +6,20 @@
 // the checks that hold in every sound state.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <future>
 #include <map>
-#include <memory>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "installer/DialPlanName.h"
-#include "support/Background.h"
 #include "support/DialPlanModel.h"
 #include "support/MachineTest.h"
 #include "support/TestSupport.h"
@@ -22,112 +28,145 @@ namespace integrity_test {
 
 using namespace zentra_test;
 
-// The files of a dial plan as a publisher delivers them, by file name.
-struct Delivery {
-    std::string name;
-    std::map<std::string, std::string> files;
-};
-
-// A version of the example dial plan (examples/v1, examples/v2).
-inline Delivery ExampleDelivery(const std::string& version)
+// The files of a dial plan as a publisher delivers them: a version of the
+// example (examples/v1, examples/v2), or a plan of the model, whose version
+// tells its files apart from another version's.
+inline FileTree ExampleDelivery(const std::string& version)
 {
-    Delivery delivery{"Example", {}};
+    FileTree files;
     for (const char* file : {"Example.csv", "Example", "ExampleReadMe.txt"})
-        delivery.files[file] = ReadFile(SourceDir() + "/examples/" + version + "/" + file);
-    return delivery;
+        files[file] = ReadFile(SourceDir() + "/examples/" + version + "/" + file);
+    return files;
 }
-
-// A dial plan of the model; version tells its files apart from another
-// version's.
-inline Delivery ModelDelivery(const DialPlan& plan, const std::string& version)
+inline FileTree ModelDelivery(const DialPlan& plan, const std::string& version)
 {
-    return {plan.name,
-            {{plan.name + ".csv", CsvText(plan)},
-             {plan.name, "dial plan " + plan.name + " " + version + "\r\n"},
-             {plan.name + "ReadMe.txt", "Dial plan " + plan.name + " " + version + "\r\n"}}};
+    return {{plan.name + ".csv", CsvText(plan)},
+            {plan.name, "dial plan " + plan.name + " " + version + "\r\n"},
+            {plan.name + "ReadMe.txt", "Dial plan " + plan.name + " " + version + "\r\n"}};
 }
 
-// What a run leaves behind: every row of the host tables, and every file of
-// the stand-in machine and of the delivery folders but the logs, whose lines
-// tell how a run went rather than what it left.
 struct State {
     std::string rows;
     FileTree files;
     bool operator==(const State& other) const { return rows == other.rows && files == other.files; }
 };
 
-// A state to go back to: rows, the prefix folder and the delivery folders.
-struct Saved {
-    std::vector<std::string> rows;
-    FileTree prefix, work;
+// How two states differ, for failure messages.
+inline std::string Difference(const State& seen, const State& expected)
+{
+    if (seen.rows != expected.rows)
+        return "rows differ:\n" + seen.rows + "\nexpected:\n" + expected.rows;
+    for (const auto& [path, content] : expected.files)
+        if (seen.files.count(path) == 0 || seen.files.at(path) != content)
+            return "missing or different file " + path;
+    return seen.files == expected.files ? "none" : "more files than expected";
+}
+
+// A program to run: argv (argv[0] its path), environment, working folder.
+struct Command {
+    std::vector<std::string> argv;
+    std::map<std::string, std::string> environment;
+    std::string folder;
+    ProgramResult run() const { return RunProgram(argv, environment, folder); }
 };
+
+// A command run beside the test, on a thread of its own; its standard error
+// goes to a file too, which the test can read while it runs.
+class BackgroundProgram {
+public:
+    explicit BackgroundProgram(Command command)
+        : errorFile_(std::filesystem::temp_directory_path() /
+                     ("zentra-err-" + std::to_string(::getpid()) + "-" + std::to_string(++counter_)))
+    {
+        // The shell hands its place to the program: the exit status is the program's.
+        command.argv.insert(command.argv.begin(),
+                            {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>'" + errorFile_.string() + "'"});
+        end_ = std::async(std::launch::async, [command] { return command.run(); });
+    }
+    ~BackgroundProgram()
+    {
+        if (end_.valid())
+            end_.wait();
+        std::error_code ignored;
+        std::filesystem::remove(errorFile_, ignored);
+    }
+    std::string errors() const { return FileExists(errorFile_) ? ReadFile(errorFile_) : std::string(); }
+    ProgramResult wait()
+    {
+        ProgramResult end = end_.get();
+        end.err = errors() + end.err;
+        return end;
+    }
+
+private:
+    inline static std::atomic<int> counter_{0};
+    std::filesystem::path errorFile_;
+    std::future<ProgramResult> end_;
+};
+
+// Polls condition until it holds (true) or the limit passes (false).
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Starts first, and second once between() returns; their ends.
+template <typename Between>
+std::array<ProgramResult, 2> RunBoth(const Command& first, const Command& second, Between between)
+{
+    BackgroundProgram one(first);
+    between();
+    BackgroundProgram two(second);
+    return {one.wait(), two.wait()};  // in this order: a braced list is evaluated left to right
+}
 
 class IntegrityTest : public MachineTest {
 protected:
-    // The delivery written into the folder work/<folder>, beside an uninstaller.
-    void deliver(const std::string& folder, const Delivery& delivery) const
-    {
-        for (const auto& [file, content] : delivery.files)
-            WriteFile(work->path() + "/" + folder + "/" + file, content);
-        WriteFile(work->path() + "/" + folder + "/uninstall.exe", "uninstaller of " + delivery.name + "\n");
-    }
+    struct Saved {
+        std::vector<std::string> rows;
+        FileTree prefix, work;
+    };
 
-    std::vector<std::string> setupCommand(const std::vector<std::string>& arguments) const
+    // A delivery written into the folder work/<folder>, beside an uninstaller.
+    void deliver(const std::string& folder, FileTree files) const
     {
-        std::vector<std::string> argv{SetupProgramPath()};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return argv;
-    }
-    std::string zentraFolder(const std::string& name) const
-    {
-        return prefix->hostPath(std::string(kZentraFolder) + name);
-    }
-    std::map<std::string, std::string> environment(const std::map<std::string, std::string>& extra = {}) const
-    {
-        std::map<std::string, std::string> variables = prefix->environment();
-        for (const auto& [name, value] : extra)
-            variables[name] = value;
-        return variables;
+        files["uninstall.exe"] = "uninstaller\n";
+        for (const auto& [file, content] : files)
+            WriteFile(work->path() + "/" + folder + "/" + file, content);
     }
 
     // zentra-setup in a delivery folder; uninstall.exe in the dial plan's
-    // folder, where the installation deployed it.
-    ProgramResult setup(const std::string& folder, const std::vector<std::string>& arguments,
-                        const std::map<std::string, std::string>& extra = {}) const
+    // folder, where the installation deployed it. extra adds to or overrides
+    // the prefix's environment.
+    Command setupIn(const std::string& folder, std::vector<std::string> arguments,
+                    const std::map<std::string, std::string>& extra = {}) const
     {
-        return RunProgram(setupCommand(arguments), environment(extra), work->path() + "/" + folder);
+        arguments.insert(arguments.begin(), SetupProgramPath());
+        return {arguments, environment(extra), work->path() + "/" + folder};
     }
-    ProgramResult uninstall(const std::string& name, const std::map<std::string, std::string>& extra = {}) const
+    Command uninstallOf(const std::string& name, const std::map<std::string, std::string>& extra = {}) const
     {
-        return RunProgram({UninstallProgramPath(), name}, environment(extra), zentraFolder(name));
-    }
-    std::unique_ptr<BackgroundProgram> startSetup(const std::string& folder, const std::vector<std::string>& arguments,
-                                                  const std::map<std::string, std::string>& extra = {}) const
-    {
-        return std::make_unique<BackgroundProgram>(setupCommand(arguments), environment(extra),
-                                                   work->path() + "/" + folder);
-    }
-    std::unique_ptr<BackgroundProgram> startUninstall(const std::string& name,
-                                                      const std::map<std::string, std::string>& extra = {}) const
-    {
-        return std::make_unique<BackgroundProgram>(std::vector<std::string>{UninstallProgramPath(), name},
-                                                   environment(extra), zentraFolder(name));
+        return {{UninstallProgramPath(), name}, environment(extra),
+                prefix->hostPath(std::string(kZentraFolder) + name)};
     }
 
+    // Logs differ with every run, and the machine's run lock, empty, stays
+    // once a run has made it.
     State capture() const
     {
         State state{db->snapshot(), {}};
-        const auto add = [&state](const std::string& root, const FileTree& tree) {
-            // Logs differ with every run, and the machine's run lock, empty,
-            // stays once a run has made it.
-            for (const auto& [path, content] : tree) {
-                const bool log = EndsWith(path, "_install.txt") || EndsWith(path, "_uninstall.txt");
-                if (!log && !EndsWith(path, "Zentra.lock"))
+        const std::regex unstable("(_install\\.txt|_uninstall\\.txt|Zentra\\.lock)$");
+        for (const auto& [root, folder] : {std::pair{"prefix/", prefix->path()}, std::pair{"work/", work->path()}})
+            for (const auto& [path, content] : ReadTree(folder))
+                if (!std::regex_search(path, unstable))
                     state.files[root + path] = content;
-            }
-        };
-        add("prefix/", ReadTree(prefix->path()));
-        add("work/", ReadTree(work->path()));
         return state;
     }
     Saved save() const { return {db->saveRows(), ReadTree(prefix->path()), ReadTree(work->path())}; }
@@ -138,80 +177,50 @@ protected:
         WriteTree(work->path(), saved.work);
     }
 
-    // What no sound state holds: rows that point at rows that are not there,
-    // and a digit-analysis ID held by two instructions.
-    std::vector<std::string> unsoundRows() const
+    // What every sound state holds: no row points at a row that is not there,
+    // no digit-analysis ID is held by two instructions, and the files that an
+    // installation deploys are there exactly while its dial plan is installed.
+    void expectSound(const std::vector<std::string>& names) const
     {
-        const struct {
-            const char* what;
-            const char* query;
-        } checks[] = {
-            {"tag without its dial plan", "select pkid from DialPlanTag where fkDialPlan not in (select pkid from DialPlan)"},
-            {"instruction without its dial plan",
-             "select pkid from DigitDiscardInstruction where fkDialPlan not in (select pkid from DialPlan)"},
-            {"member without its instruction",
-             "select pkid from DigitDiscardInstructionMember where fkDigitDiscardInstruction not in "
-             "(select pkid from DigitDiscardInstruction)"},
-            {"member without its tag",
-             "select pkid from DigitDiscardInstructionMember where fkDialPlanTag not in (select pkid from DialPlanTag)"},
-            {"route filter without its dial plan",
-             "select pkid from RouteFilter where fkDialPlan is not null and fkDialPlan not in (select pkid from DialPlan)"},
-            {"route filter member without its tag",
-             "select pkid from RouteFilterMember where fkDialPlanTag is not null and fkDialPlanTag not in "
-             "(select pkid from DialPlanTag)"},
-            {"pattern without its dial plan",
-             "select pkid from NumPlan where fkDialPlan is not null and fkDialPlan not in (select pkid from DialPlan)"},
-            {"pattern without its instruction",
-             "select pkid from NumPlan where fkDigitDiscardInstruction is not null and fkDigitDiscardInstruction "
-             "not in (select pkid from DigitDiscardInstruction)"},
-            {"route list without its instruction",
-             "select pkid from RouteList where fkDigitDiscardInstruction is not null and fkDigitDiscardInstruction "
-             "not in (select pkid from DigitDiscardInstruction)"},
-            {"digit-analysis ID held twice",
-             "select digitAnalysisID from DigitDiscardInstruction group by digitAnalysisID having count(*) > 1"},
+        const char* const references[][3] = {
+            {"DialPlanTag", "fkDialPlan", "DialPlan"},
+            {"DigitDiscardInstruction", "fkDialPlan", "DialPlan"},
+            {"DigitDiscardInstructionMember", "fkDigitDiscardInstruction", "DigitDiscardInstruction"},
+            {"DigitDiscardInstructionMember", "fkDialPlanTag", "DialPlanTag"},
+            {"RouteFilter", "fkDialPlan", "DialPlan"},
+            {"RouteFilterMember", "fkDialPlanTag", "DialPlanTag"},
+            {"NumPlan", "fkDialPlan", "DialPlan"},
+            {"NumPlan", "fkDigitDiscardInstruction", "DigitDiscardInstruction"},
+            {"RouteList", "fkDigitDiscardInstruction", "DigitDiscardInstruction"},
         };
-        std::vector<std::string> found;
-        for (const auto& check : checks)
-            for (const auto& row : db->query(check.query))
-                found.push_back(std::string(check.what) + ": " + row.at(0));
-        return found;
+        std::vector<std::string> faults;
+        for (const auto& [table, column, parent] : references)
+            for (const auto& row : db->query(std::string("select pkid from ") + table + " where " + column +
+                                             " is not null and " + column + " not in (select pkid from " +
+                                             parent + ")"))
+                faults.push_back(std::string(table) + "." + column + " without its row: " + row.at(0));
+        for (const auto& row : db->query("select digitAnalysisID from DigitDiscardInstruction group by "
+                                         "digitAnalysisID having count(*) > 1"))
+            faults.push_back("digit-analysis ID held twice: " + row.at(0));
+        for (const std::string& name : names) {
+            const bool installed = db->count("DialPlan", "name = '" + name + "'") == 1;
+            for (const std::string& file : {std::string(kDialPlanFolder) + name,
+                                            std::string(kZentraFolder) + name + "\\uninstall.exe",
+                                            std::string(kZentraFolder) + name + "\\ReadMe.txt"})
+                if (FileExists(prefix->hostPath(file)) != installed)
+                    faults.push_back(file + (installed ? " missing" : " left behind"));
+        }
+        EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
     }
 
-    // Whether the files that an installation deploys are there exactly when
-    // the dial plan is installed.
-    bool filesAgree(const std::string& name) const
+private:
+    std::map<std::string, std::string> environment(const std::map<std::string, std::string>& extra) const
     {
-        const bool installed = db->count("DialPlan", "name = '" + name + "'") == 1;
-        for (const std::string& file : {std::string(kDialPlanFolder) + name,
-                                        std::string(kZentraFolder) + name + "\\uninstall.exe",
-                                        std::string(kZentraFolder) + name + "\\ReadMe.txt"})
-            if (FileExists(prefix->hostPath(file)) != installed)
-                return false;
-        return true;
-    }
-
-    static bool EndsWith(const std::string& text, const std::string& end)
-    {
-        return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+        std::map<std::string, std::string> variables = extra;
+        for (const auto& variable : prefix->environment())
+            variables.insert(variable);
+        return variables;
     }
 };
-
-// A short description of how two states differ, for failure messages.
-inline std::string Difference(const State& seen, const State& expected)
-{
-    if (seen.rows != expected.rows)
-        return "rows differ:\n" + seen.rows + "\nexpected:\n" + expected.rows;
-    for (const auto& [path, content] : expected.files) {
-        const auto found = seen.files.find(path);
-        if (found == seen.files.end())
-            return "missing file " + path;
-        if (found->second != content)
-            return "file differs: " + path;
-    }
-    for (const auto& [path, content] : seen.files)
-        if (expected.files.count(path) == 0)
-            return "unexpected file " + path;
-    return "none";
-}
 
 }  // namespace integrity_test
