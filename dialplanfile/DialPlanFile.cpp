@@ -16,15 +16,30 @@ namespace dialplan {
 namespace {
 
 constexpr std::array<TableLayout, kTableCount> kLayouts = {{
-    {Table::DialPlan, "DialPlan", "Table:DialPlan,,", 3, {"pkid", "name", "description", nullptr, nullptr},
+    {Table::DialPlan,
+     "DialPlan",
+     "Table:DialPlan,,",
+     3,
+     {"pkid", "name", "description", nullptr, nullptr},
      {true, false, false, false, false}},
-    {Table::DialPlanTag, "DialPlanTag", "Table:DialPlanTag,,,,", 5,
-     {"pkid", "tag", "fkDialPlan", "suppressFromRouteFilter", "tkOperator_Max"}, {true, false, true, false, false}},
-    {Table::DigitDiscardInstruction, "DigitDiscardInstruction", "Table:DigitDiscardInstruction,,,,", 5,
-     {"pkid", "name", "fkDialPlan", "digitAnalysisID", "clause"}, {true, false, true, false, false}},
-    {Table::DigitDiscardInstructionMember, "DigitDiscardInstructionMember",
-     "Table:DigitDiscardInstructionMember,,", 3,
-     {"pkid", "fkDigitDiscardInstruction", "fkDialPlanTag", nullptr, nullptr}, {true, true, true, false, false}},
+    {Table::DialPlanTag,
+     "DialPlanTag",
+     "Table:DialPlanTag,,,,",
+     5,
+     {"pkid", "tag", "fkDialPlan", "suppressFromRouteFilter", "tkOperator_Max"},
+     {true, false, true, false, false}},
+    {Table::DigitDiscardInstruction,
+     "DigitDiscardInstruction",
+     "Table:DigitDiscardInstruction,,,,",
+     5,
+     {"pkid", "name", "fkDialPlan", "digitAnalysisID", "clause"},
+     {true, false, true, false, false}},
+    {Table::DigitDiscardInstructionMember,
+     "DigitDiscardInstructionMember",
+     "Table:DigitDiscardInstructionMember,,",
+     3,
+     {"pkid", "fkDigitDiscardInstruction", "fkDialPlanTag", nullptr, nullptr},
+     {true, true, true, false, false}},
 }};
 
 constexpr std::string_view kTypeMark = kTypeRowMark;
@@ -164,10 +179,8 @@ std::string ColumnList(const TableLayout& layout)
 }
 
 FileError::FileError(const std::string& path, long line, const std::string& problem)
-    : std::runtime_error(line > 0 ? path + ": line " + std::to_string(line) + ": " + problem
-                                  : path + ": " + problem),
-      line_(line),
-      problem_(problem)
+    : std::runtime_error(line > 0 ? path + ": line " + std::to_string(line) + ": " + problem : path + ": " + problem),
+      line_(line), problem_(problem)
 {
 }
 
@@ -212,9 +225,10 @@ void DialPlanFile::Read(const std::string& path)
     int error = 0;
     const FileRead read = ReadFileText(path, text, error);
     if (read != FileRead::Done)
-        throw FileError(path, 0, std::string(read == FileRead::CannotOpen ? "cannot open the file: "
-                                                                           : "cannot read the file: ") +
-                                     std::strerror(error));
+        throw FileError(
+            path, 0,
+            std::string(read == FileRead::CannotOpen ? "cannot open the file: " : "cannot read the file: ") +
+                std::strerror(error));
     Parse(path, std::move(text));
 }
 
@@ -261,8 +275,8 @@ void DialPlanFile::Split(PkidIndex& index)
             if (!Contains(line, "Table:") || !IsMarkerOf(layout, line))
                 continue;
             if (marker)
-                fail(number, std::string("the line holds the markers of both the ") + marker->name +
-                                 " and the " + layout.name + " sections");
+                fail(number, std::string("the line holds the markers of both the ") + marker->name + " and the " +
+                                 layout.name + " sections");
             marker = &layout;
         }
         if (marker) {
@@ -270,8 +284,8 @@ void DialPlanFile::Split(PkidIndex& index)
             const TableLayout& open = Layout(current);
             if (section.markerLine != 0)
                 fail(number, std::string("the marker of the ") + marker->name +
-                                 " section occurs again (first at line " +
-                                 std::to_string(section.markerLine) + "); it may stand on one line only");
+                                 " section occurs again (first at line " + std::to_string(section.markerLine) +
+                                 "); it may stand on one line only");
             if (state == State::BeforeTypeRow)
                 fail(number, std::string("the marker of the ") + marker->name +
                                  " section stands before the type row of the " + open.name +
@@ -320,8 +334,7 @@ void DialPlanFile::Split(PkidIndex& index)
             const std::size_t fields = FieldCount(line);
             if (fields != layout.columnCount)
                 fail(number, std::string("the type row of the ") + layout.name + " section has " +
-                                 std::to_string(fields) + " fields; it needs " +
-                                 std::to_string(layout.columnCount));
+                                 std::to_string(fields) + " fields; it needs " + std::to_string(layout.columnCount));
             if (holdsInstructionTypeRow && current != Table::DigitDiscardInstruction)
                 fail(number, std::string("the type row of the ") + layout.name +
                                  " section is that of the DigitDiscardInstruction section");
@@ -360,7 +373,7 @@ void DialPlanFile::Split(PkidIndex& index)
     for (const TableLayout& layout : kLayouts) {
         if (sections_[Index(layout.table)].markerLine == 0)
             fail(number > 0 ? number : 1, std::string("end of file: the file has no ") + layout.name +
-                                               " section (no line holds \"" + layout.marker + "\")");
+                                              " section (no line holds \"" + layout.marker + "\")");
     }
 }
 
@@ -381,8 +394,8 @@ void DialPlanFile::CheckInstallable(const std::string& name) const
         const Row& row = instructions.rows[k];
         if (row.values[1] != kPredefinedInstructions[k])
             throw FileError(path_, row.line,
-                            "digit discard instruction " + std::to_string(k + 1) + " is named " +
-                                Shown(row.values[1]) + " where \"" + kPredefinedInstructions[k] +
+                            "digit discard instruction " + std::to_string(k + 1) + " is named " + Shown(row.values[1]) +
+                                " where \"" + kPredefinedInstructions[k] +
                                 "\" is expected: the section must begin with the six predefined instructions " +
                                 PredefinedList() + ", in this order");
     }
@@ -491,8 +504,8 @@ void DialPlanFile::CheckReferences(const PkidIndex& index) const
             break;
         }
         if (!refersTo(row.values[2], Table::DialPlanTag)) {
-            note(row.line, "fkDialPlanTag " + Braced(row.values[2]) +
-                               " is not the pkid of a DialPlanTag row of the file");
+            note(row.line,
+                 "fkDialPlanTag " + Braced(row.values[2]) + " is not the pkid of a DialPlanTag row of the file");
             break;
         }
     }

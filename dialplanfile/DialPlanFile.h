@@ -41,8 +41,7 @@ std::string ColumnList(const TableLayout& layout);
 constexpr const char* kTypeRowMark = "UNIQUEIDENTIFIER";
 // The type row of the DigitDiscardInstruction section, exactly: the installer
 // finds it by this text, so no other line of a file may hold it.
-constexpr const char* kInstructionTypeRow =
-    "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
+constexpr const char* kInstructionTypeRow = "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
 
 // The names of the six predefined digit discard instructions, which head the
 // DigitDiscardInstruction section in this order.

@@ -21,13 +21,34 @@ namespace {
 // Text that gives a line another meaning: markers, type rows and their parts,
 // the predefined instructions' names, line ends.
 const char* const kTokens[] = {
-    "Table:DialPlan,,", "Table:DialPlan", "Table:DialPlanTag,,,,", "Table:DigitDiscardInstruction,,,,",
-    "Table:DigitDiscardInstructionMember,,", "UNIQUEIDENTIFIER", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
+    "Table:DialPlan,,",
+    "Table:DialPlan",
+    "Table:DialPlanTag,,,,",
+    "Table:DigitDiscardInstruction,,,,",
+    "Table:DigitDiscardInstructionMember,,",
+    "UNIQUEIDENTIFIER",
+    "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
     "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)",
     "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText",
-    "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER", ",", ",,", "\r", "\n", "\r\n", "\"", " ", "",
-    "NoDigits", "PreDot", "PreAt", "Trailing-#", "PreDot Trailing-#", "PreAt Trailing-#", "-1", "0",
-    "2147483647", "{0123ABCD-4567-89EF-0123-456789ABCDEF}",
+    "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER",
+    ",",
+    ",,",
+    "\r",
+    "\n",
+    "\r\n",
+    "\"",
+    " ",
+    "",
+    "NoDigits",
+    "PreDot",
+    "PreAt",
+    "Trailing-#",
+    "PreDot Trailing-#",
+    "PreAt Trailing-#",
+    "-1",
+    "0",
+    "2147483647",
+    "{0123ABCD-4567-89EF-0123-456789ABCDEF}",
 };
 
 // A line of the input with its line end ("\r\n", "\n" or none).
@@ -142,8 +163,7 @@ bool MutateLines(std::string& input, std::minstd_rand& random)
 // add little code coverage of their own. One counter per shape of accepted
 // file (libFuzzer reads this section as extra coverage) keeps an input that
 // reaches a new shape, so that the corpus holds accepted files of every build.
-__attribute__((used, section("__libfuzzer_extra_counters")))
-std::uint8_t acceptedShapes[reader_agreement::kShapeCount];
+__attribute__((used, section("__libfuzzer_extra_counters"))) std::uint8_t acceptedShapes[reader_agreement::kShapeCount];
 
 }  // namespace
 

@@ -40,9 +40,9 @@ const std::vector<SectionSource>& SectionSources()
     return sources;
 }
 
-constexpr std::size_t kInstructions = 1;      // index in Sections()
-constexpr std::size_t kInstructionName = 1;   // column of the instruction's name
-constexpr std::size_t kDigitAnalysisId = 3;   // reader column of digitAnalysisID
+constexpr std::size_t kInstructions = 1;     // index in Sections()
+constexpr std::size_t kInstructionName = 1;  // column of the instruction's name
+constexpr std::size_t kDigitAnalysisId = 3;  // reader column of digitAnalysisID
 
 // A value as a message shows it: quoted, bytes that are not printable escaped,
 // long values cut short.
@@ -92,7 +92,8 @@ std::string InstallableDifference(const dialplan::DialPlanFile& file, const Inst
         return installable ? "CheckInstallable takes the file, but the installer's instruction list does not "
                              "begin with the six predefined instructions"
                            : "CheckInstallable refuses a file whose instruction list begins with the six "
-                             "predefined instructions: " + refusal;
+                             "predefined instructions: " +
+                                 refusal;
     if (Installable(file, name + "-other", refusal))
         return "CheckInstallable takes the dial plan " + Shown(name) + " under the name " + Shown(name + "-other");
     return std::string();
@@ -209,13 +210,11 @@ std::string Difference(const InstallerLists& expected, const InstallerLists& act
         for (std::size_t c = 0; c < section.columns.size(); ++c) {
             if (got[c].size() != want[c].size())
                 return std::string(section.section) + " " + section.columns[c] + ": the installer reads " +
-                       std::to_string(got[c].size()) + " rows where the reader found " +
-                       std::to_string(want[c].size());
+                       std::to_string(got[c].size()) + " rows where the reader found " + std::to_string(want[c].size());
             for (std::size_t r = 0; r < want[c].size(); ++r) {
                 if (got[c][r] != want[c][r])
-                    return std::string(section.section) + " row " + std::to_string(r + 1) + ", " +
-                           section.columns[c] + ": the installer reads " + Shown(got[c][r]) +
-                           " where the reader found " + Shown(want[c][r]);
+                    return std::string(section.section) + " row " + std::to_string(r + 1) + ", " + section.columns[c] +
+                           ": the installer reads " + Shown(got[c][r]) + " where the reader found " + Shown(want[c][r]);
             }
         }
     }
@@ -259,8 +258,8 @@ std::string RewriteDifference(const dialplan::DialPlanFile& file, const std::str
                 const std::string want = newId ? std::to_string(rewrite.ids[r]) : std::string(before[r].values[c]);
                 const std::string got(after[r].values[c]);
                 if (got != want)
-                    return std::string("the rewritten file's ") + layout.name + " row " + std::to_string(r + 1) +
-                           ", " + layout.columns[c] + ": " + Shown(got) + " where " + Shown(want) +
+                    return std::string("the rewritten file's ") + layout.name + " row " + std::to_string(r + 1) + ", " +
+                           layout.columns[c] + ": " + Shown(got) + " where " + Shown(want) +
                            (newId ? " was given" : " was delivered");
             }
         }
@@ -270,8 +269,9 @@ std::string RewriteDifference(const dialplan::DialPlanFile& file, const std::str
     std::string deliveredRefusal, rewrittenRefusal;
     const bool delivered = Installable(file, name, deliveredRefusal);
     if (Installable(again, name, rewrittenRefusal) != delivered)
-        return delivered ? "CheckInstallable refuses the rewritten file but takes the delivered one: " + rewrittenRefusal
-                         : "CheckInstallable takes the rewritten file but refuses the delivered one: " + deliveredRefusal;
+        return delivered
+                   ? "CheckInstallable refuses the rewritten file but takes the delivered one: " + rewrittenRefusal
+                   : "CheckInstallable takes the rewritten file but refuses the delivered one: " + deliveredRefusal;
     return std::string();
 }
 
@@ -295,8 +295,8 @@ Verdict Check(const std::string& text, ScratchFile& scratch)
     if (verdict.disagreement.empty())
         verdict.disagreement = InstallableDifference(file, installer);
     std::string refusal;
-    verdict.shape = Shape(file, Installable(file, std::string(file.section(Table::DialPlan).rows.front().values[1]),
-                                            refusal));
+    verdict.shape =
+        Shape(file, Installable(file, std::string(file.section(Table::DialPlan).rows.front().values[1]), refusal));
     return verdict;
 }
 

@@ -48,8 +48,8 @@ void CZentraSetup::ListTagUsers(RunReport* report)
     // A route filter is named once for each tag, however many members use it.
     for (std::size_t i = 0; i < m_obsoleteTagPkids.size(); ++i)
         ListUsers("select distinct m.fkRouteFilter, f.name from RouteFilterMember m left join RouteFilter f on "
-                  "f.pkid = m.fkRouteFilter where m.fkDialPlanTag = " + Quoted(m_obsoleteTagPkids[i]) +
-                      " order by m.fkRouteFilter",
+                  "f.pkid = m.fkRouteFilter where m.fkDialPlanTag = " +
+                      Quoted(m_obsoleteTagPkids[i]) + " order by m.fkRouteFilter",
                   {"tag", m_obsoleteTags.at(i), m_obsoleteTagPkids[i], "route filter", "", ""}, report);
 }
 
@@ -60,10 +60,10 @@ void CZentraSetup::ListInstructionUsers(bool patterns, RunReport* report)
         const BlockingRow used{"instruction", m_obsoleteDdiNames.at(i), m_obsoleteDdiPkids[i], "", "", ""};
         BlockingRow pattern = used;
         pattern.user = patterns ? "pattern" : "route list";
-        ListUsers(patterns ? "select pkid, dnOrPattern from NumPlan where fkDigitDiscardInstruction = " + pkid +
-                                 " order by pkid"
-                           : "select pkid, name from RouteList where fkDigitDiscardInstruction = " + pkid +
-                                 " order by pkid",
+        ListUsers(patterns
+                      ? "select pkid, dnOrPattern from NumPlan where fkDigitDiscardInstruction = " + pkid +
+                            " order by pkid"
+                      : "select pkid, name from RouteList where fkDigitDiscardInstruction = " + pkid + " order by pkid",
                   pattern, report);
     }
 }
@@ -83,13 +83,17 @@ void CZentraSetup::ListDialPlanUsers(const std::string& dialPlanPkid, const std:
         ListUsers("select pkid, dnOrPattern from NumPlan where fkDialPlan = " + plan + " order by pkid",
                   as(dialPlan, "dial plan", "pattern"), report);
         ListUsers("select n.pkid, n.dnOrPattern, i.pkid, i.name from NumPlan n, DigitDiscardInstruction i where "
-                  "i.fkDialPlan = " + plan + " and n.fkDigitDiscardInstruction = i.pkid and (n.fkDialPlan is null "
-                  "or n.fkDialPlan <> " + plan + ") order by n.pkid",
+                  "i.fkDialPlan = " +
+                      plan +
+                      " and n.fkDigitDiscardInstruction = i.pkid and (n.fkDialPlan is null "
+                      "or n.fkDialPlan <> " +
+                      plan + ") order by n.pkid",
                   as(dialPlan, "instruction", "pattern"), report);
         break;
     case 10:
         ListUsers("select r.pkid, r.name, i.pkid, i.name from RouteList r, DigitDiscardInstruction i where "
-                  "i.fkDialPlan = " + plan + " and r.fkDigitDiscardInstruction = i.pkid order by r.pkid",
+                  "i.fkDialPlan = " +
+                      plan + " and r.fkDigitDiscardInstruction = i.pkid order by r.pkid",
                   as(dialPlan, "instruction", "route list"), report);
         break;
     case 11:
@@ -97,8 +101,8 @@ void CZentraSetup::ListDialPlanUsers(const std::string& dialPlanPkid, const std:
                   as(dialPlan, "dial plan", "route filter"), report);
         ListUsers("select distinct m.fkRouteFilter, f.name, t.pkid, t.tag from DialPlanTag t join RouteFilterMember "
                   "m on m.fkDialPlanTag = t.pkid left join RouteFilter f on f.pkid = m.fkRouteFilter where "
-                  "t.fkDialPlan = " + plan + " and (f.fkDialPlan is null or f.fkDialPlan <> " + plan +
-                      ") order by m.fkRouteFilter",
+                  "t.fkDialPlan = " +
+                      plan + " and (f.fkDialPlan is null or f.fkDialPlan <> " + plan + ") order by m.fkRouteFilter",
                   as(dialPlan, "tag", "route filter"), report);
         break;
     default:

@@ -6,10 +6,7 @@
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
 
-CZentraSetup::CZentraSetup()
-    : m_logPath{}, m_log(nullptr), m_ddiInUse(false)
-{
-}
+CZentraSetup::CZentraSetup() : m_logPath{}, m_log(nullptr), m_ddiInUse(false) {}
 
 CZentraSetup::CZentraSetup(const CZentraSetup& other) = default;
 
@@ -116,10 +113,9 @@ void CZentraSetup::LogFormat(const char* format, long value)
 odbc::Connection& CZentraSetup::Database()
 {
     if (!m_connection)
-        throw odbc::SQLException(
-            "The installer is not connected to the configuration database (DBConnection has not "
-            "connected it)",
-            "08003");
+        throw odbc::SQLException("The installer is not connected to the configuration database (DBConnection has not "
+                                 "connected it)",
+                                 "08003");
     return *m_connection;
 }
 
@@ -151,7 +147,8 @@ void CZentraSetup::RunChange(const std::string& sql, int rows)
     const int changed = RunUpdate(sql);
     if (changed != rows)
         throw odbc::SQLException("\"" + sql + "\" changed " + std::to_string(changed) + " rows where " +
-                                     std::to_string(rows) + " must change: another session has changed the dial "
+                                     std::to_string(rows) +
+                                     " must change: another session has changed the dial "
                                      "plan's rows meanwhile",
                                  "ZE001");
 }
@@ -160,14 +157,15 @@ std::unique_ptr<odbc::ExclusiveTransaction> CZentraSetup::BeginRun()
 {
     ReleaseQuery();
     return std::make_unique<odbc::ExclusiveTransaction>(Database(), quillet::ConfigurationDatabaseLock([this] {
-        const std::string notice = quillet::WaitingNotice();
-        // The step that waits has its log open, or none is open yet.
-        if (m_log != nullptr) {
-            Log(notice + "\n");
-            std::fflush(m_log);
-        }
-        std::fprintf(stderr, "%s\n", notice.c_str());
-    }));
+                                                            const std::string notice = quillet::WaitingNotice();
+                                                            // The step that waits has its log open, or none is open
+                                                            // yet.
+                                                            if (m_log != nullptr) {
+                                                                Log(notice + "\n");
+                                                                std::fflush(m_log);
+                                                            }
+                                                            std::fprintf(stderr, "%s\n", notice.c_str());
+                                                        }));
 }
 
 void CZentraSetup::ReleaseQuery()
@@ -176,9 +174,6 @@ void CZentraSetup::ReleaseQuery()
     m_statement.reset();
 }
 
-int fnZentraSetup()
-{
-    return 42;
-}
+int fnZentraSetup() { return 42; }
 
 int nZentraSetup = 0;

@@ -79,8 +79,7 @@ private:
     void ListInstructionUsers(bool patterns, RunReport* report);
     // The rows that keep the removal of the dial plan pkid from going ahead,
     // for its result 9, 10 or 11: logged and added to report.
-    void ListDialPlanUsers(const std::string& dialPlanPkid, const std::string& name, int result,
-                           RunReport* report);
+    void ListDialPlanUsers(const std::string& dialPlanPkid, const std::string& name, int result, RunReport* report);
     // Runs a query whose rows are blocking rows: each row's first two columns
     // are the user's pkid and name, the next two (when given) the used row's.
     void ListUsers(const std::string& sql, const BlockingRow& pattern, RunReport* report);
@@ -143,8 +142,7 @@ private:
     // Logs heading, then for each pkid logs and runs queryStart + pkid + "'";
     // the names of the pkids whose query yields a row, in order.
     std::vector<std::string> NamesInUse(const char* heading, const std::string& queryStart,
-                                        const std::vector<std::string>& pkids,
-                                        const std::vector<std::string>& names);
+                                        const std::vector<std::string>& pkids, const std::vector<std::string>& names);
 
     // The log: each step opens it for appending at its start and closes it at
     // its end. A log that cannot be opened is skipped, never fatal.

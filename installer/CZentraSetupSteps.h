@@ -83,10 +83,7 @@ public:
 
     // The rewritten file that ReplaceDAId left in the current folder, for the
     // loader; empty when the delivered file was missing or could not be kept.
-    static const std::string& RewrittenCsvPath(const CZentraSetup& setup)
-    {
-        return setup.m_csvPath;
-    }
+    static const std::string& RewrittenCsvPath(const CZentraSetup& setup) { return setup.m_csvPath; }
 
     // Deploys the dial plan's files (after ReplaceDAId and loading, or after an
     // upgrade) and tells the user that the installation is complete.

@@ -12,20 +12,18 @@
 
 namespace {
 
-const char* const kCompletionText =
-    "Installation Complete.\n"
-    "Please run the install on the subscriber machine(s) also if exists.\n"
-    "Please restart the ovx service to load the dial plan\n"
-    "uninstall and ReadMe files are located at \n"
-    " C:\\Program Files\\Norvane\\Orvilex\\Zentra";
+const char* const kCompletionText = "Installation Complete.\n"
+                                    "Please run the install on the subscriber machine(s) also if exists.\n"
+                                    "Please restart the ovx service to load the dial plan\n"
+                                    "uninstall and ReadMe files are located at \n"
+                                    " C:\\Program Files\\Norvane\\Orvilex\\Zentra";
 
 // The dial plan's name: the file name without its ".csv" ending. A name that
 // holds a dot keeps it, so that Foo.Bar deploys Foo.Bar's own files.
 std::string DialPlanNameOf(const std::string& csvPath)
 {
     static const std::string ending = ".csv";
-    if (csvPath.size() >= ending.size() &&
-        csvPath.compare(csvPath.size() - ending.size(), ending.size(), ending) == 0)
+    if (csvPath.size() >= ending.size() && csvPath.compare(csvPath.size() - ending.size(), ending.size(), ending) == 0)
         return csvPath.substr(0, csvPath.size() - ending.size());
     return csvPath;
 }
@@ -57,8 +55,7 @@ void CZentraSetup::CopyDialPlanFile()
     if (error != 0) {
         LogFormat("Failed to copy the DialPlan file to the destination %s", dialPlanDestination);
         LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowInstallerMessage("Failed to Copy the DialPlan file to the path " + dialPlanDestination + " ",
-                    name);
+        ShowInstallerMessage("Failed to Copy the DialPlan file to the path " + dialPlanDestination + " ", name);
         CloseLog();
         return;
     }
@@ -70,10 +67,9 @@ void CZentraSetup::CopyDialPlanFile()
         LogFormat("Failed to copy the uninstall file to the path %s\n", uninstallDestination);
         LogFormat("GetLastError = %d\n", static_cast<long>(error));
         ShowInstallerMessage("Failed to Copy the UnInstall file to the path " + uninstallDestination + " ",
-                    "uninstall.exe");
+                             "uninstall.exe");
     } else {
-        LogFormat("Copied the uninstall file uninstall.exe to the path %s\n",
-                  uninstallDestination);
+        LogFormat("Copied the uninstall file uninstall.exe to the path %s\n", uninstallDestination);
     }
 
     const std::string readMeSource = name + "ReadMe.txt";
@@ -83,8 +79,7 @@ void CZentraSetup::CopyDialPlanFile()
         LogFormat("Failed to copy the ReadMe file %s", readMeSource);
         LogFormat(" to the path %s\n", readMeDestination);
         LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowInstallerMessage("Failed to Copy the ReadMe file to the path " + readMeDestination + " ",
-                    readMeSource);
+        ShowInstallerMessage("Failed to Copy the ReadMe file to the path " + readMeDestination + " ", readMeSource);
     } else {
         LogFormat("Copied the ReadMe file %s", readMeSource);
         LogFormat(" to the path %s\n", readMeDestination);

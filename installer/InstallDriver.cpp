@@ -37,10 +37,7 @@ std::string DeliveredFileProblem(const std::string& name)
 
 }  // namespace
 
-int CZentraSetup::DialPlanMain(std::string name)
-{
-    return DialPlanMainRun(name, RunOptions());
-}
+int CZentraSetup::DialPlanMain(std::string name) { return DialPlanMainRun(name, RunOptions()); }
 
 int CZentraSetup::DialPlanMainRun(const std::string& name, const RunOptions& options)
 {
@@ -59,8 +56,8 @@ int CZentraSetup::DialPlanMainRun(const std::string& name, const RunOptions& opt
     const std::string logPath =
         options.ownLog ? std::string(kZentraFolder) + name + "\\" + name + "_install.txt" : options.logPath;
     if (logPath.size() >= sizeof(m_logPath))
-        return decided("DialPlanMain", RefuseInstallation("The dial plan cannot be installed. Its log path " +
-                                                          logPath + " is too long."));
+        return decided("DialPlanMain", RefuseInstallation("The dial plan cannot be installed. Its log path " + logPath +
+                                                          " is too long."));
     if (options.ownLog) {
         FILE* probe = platform::OpenFile(logPath, "a");
         if (probe == nullptr)
@@ -82,9 +79,9 @@ int CZentraSetup::DialPlanMainRun(const std::string& name, const RunOptions& opt
         OpenLog();
         Log("The dial plan file is refused: " + fileProblem + "\n");
         CloseLog();
-        return decided("DialPlanMain", RefuseInstallation("The dial plan file " + name +
-                                                          ".csv cannot be installed; nothing has been changed.\n" +
-                                                          fileProblem));
+        return decided("DialPlanMain",
+                       RefuseInstallation("The dial plan file " + name +
+                                          ".csv cannot be installed; nothing has been changed.\n" + fileProblem));
     }
 
     try {
@@ -131,8 +128,8 @@ bool CZentraSetup::ZentraInstallCSVFile(std::string path)
     // The loader works on a connection of its own: no cursor of ours may hold
     // the tables it writes.
     ReleaseQuery();
-    const int result = CInstallCSVFile(m_server.c_str(), m_database.c_str(), m_dbUser.c_str(),
-                                       m_dbPassword.c_str(), path.c_str());
+    const int result =
+        CInstallCSVFile(m_server.c_str(), m_database.c_str(), m_dbUser.c_str(), m_dbPassword.c_str(), path.c_str());
     Log("After calling ZentraInstallCSVFile\n");
     if (result != 0) {
         LogFormat("The CSV loader failed with result %d: ", static_cast<long>(result));

@@ -1,9 +1,6 @@
 // The library's load and unload notifications: nothing to do.
 #if defined(_WIN32)
-#include <windows.h>
+#  include <windows.h>
 
-BOOL APIENTRY DllMain(HMODULE, DWORD, LPVOID)
-{
-    return TRUE;
-}
+BOOL APIENTRY DllMain(HMODULE, DWORD, LPVOID) { return TRUE; }
 #endif

@@ -48,7 +48,8 @@ int CZentraSetup::InstallNewDialPlan(std::string name, const RunOptions& options
         const std::string lookup = "select pkid from DialPlan where name='" + SqlQuote(name) + "'";
         if (RunQuery(lookup)->next()) {
             Log(lookup + "\n");
-            Log("The dial plan " + name + " has been installed by another run since it was looked up. Nothing has "
+            Log("The dial plan " + name +
+                " has been installed by another run since it was looked up. Nothing has "
                 "been changed.\n");
             CloseLog();
             return decided(14);

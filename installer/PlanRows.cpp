@@ -28,8 +28,8 @@ PlanRows CZentraSetup::ReadPlanRows(const std::string& dialPlanPkid)
     read("select pkid, name, digitAnalysisID, clause from DigitDiscardInstruction where fkDialPlan = " + plan,
          rows.instructions);
     read("select pkid, fkDigitDiscardInstruction, fkDialPlanTag from DigitDiscardInstructionMember where "
-         "fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction where fkDialPlan = " + plan +
-             ") or fkDialPlanTag in (select pkid from DialPlanTag where fkDialPlan = " + plan + ")",
+         "fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction where fkDialPlan = " +
+             plan + ") or fkDialPlanTag in (select pkid from DialPlanTag where fkDialPlan = " + plan + ")",
          rows.members);
     return rows;
 }

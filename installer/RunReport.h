@@ -45,10 +45,10 @@ PlanChanges CompareRows(const PlanRows& before, const PlanRows& after);
 // A row that keeps a change from being made: which tag, instruction or dial
 // plan is still used, and by which route filter, pattern or route list.
 struct BlockingRow {
-    std::string used;          // "tag", "instruction" or "dial plan"
+    std::string used;  // "tag", "instruction" or "dial plan"
     std::string usedName;
     std::string usedPkid;
-    std::string user;          // "route filter", "pattern" or "route list"
+    std::string user;  // "route filter", "pattern" or "route list"
     std::string userName;
     std::string userPkid;
 

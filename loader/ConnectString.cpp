@@ -18,8 +18,8 @@ std::string ConnectStringValue(const std::string& value)
     return braced;
 }
 
-std::string BuildConnectString(const std::string& server, const std::string& database,
-                               const std::string& user, const std::string& password)
+std::string BuildConnectString(const std::string& server, const std::string& database, const std::string& user,
+                               const std::string& password)
 {
     std::string text = "Driver={SQL Server};";
     if (!server.empty())

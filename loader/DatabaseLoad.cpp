@@ -152,7 +152,8 @@ void CheckNotInstalled(odbc::Connection& connection, const DialPlanFile& file)
                                 std::string(dialPlan.values[1]) + "\" is installed already (pkid " +
                                 rows->getString(1) + ")");
         std::unique_ptr<odbc::Statement> statement(connection.createStatement());
-        std::unique_ptr<odbc::ResultSet> ids(statement->executeQuery("select digitAnalysisID from DigitDiscardInstruction"));
+        std::unique_ptr<odbc::ResultSet> ids(
+            statement->executeQuery("select digitAnalysisID from DigitDiscardInstruction"));
         while (ids->next())
             used.insert(ids->getInt(1));
     } catch (const odbc::SQLException& error) {

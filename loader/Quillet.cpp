@@ -30,8 +30,8 @@ int Fail(int code, const char* message) noexcept
 
 }  // namespace
 
-extern "C" int CInstallCSVFile(const char* server, const char* database, const char* user,
-                               const char* password, const char* path)
+extern "C" int CInstallCSVFile(const char* server, const char* database, const char* user, const char* password,
+                               const char* path)
 {
     t_lastError.clear();
     try {

@@ -15,8 +15,7 @@ enum {
 
 // 0 when every row of the file is in the database; non-zero when nothing was
 // inserted (the file was refused, or the database failed).
-int CInstallCSVFile(const char* server, const char* database, const char* user,
-                    const char* password, const char* path);
+int CInstallCSVFile(const char* server, const char* database, const char* user, const char* password, const char* path);
 
 // The message of the last failed CInstallCSVFile of this thread, "" after a success.
 const char* CInstallCSVFileLastError(void);

@@ -41,7 +41,8 @@ odbc::RunLock ConfigurationDatabaseLock(std::function<void()> waiting)
 std::string WaitingNotice()
 {
     return "Waiting for another run of Zentra or another session to release the configuration database "
-           "(at most " + std::to_string(RunLockTimeout().count() / 1000) + " s; ZENTRA_LOCK_TIMEOUT sets the limit)";
+           "(at most " +
+           std::to_string(RunLockTimeout().count() / 1000) + " s; ZENTRA_LOCK_TIMEOUT sets the limit)";
 }
 
 }  // namespace quillet

@@ -11,7 +11,8 @@ namespace odbc {
 
 Connection::Connection(std::shared_ptr<detail::ConnectionHandle> handle) : handle_(std::move(handle)) {}
 
-Connection::~Connection() {
+Connection::~Connection()
+{
     // Statements made from this connection may outlive it; whatever they run
     // from now on is rolled back when the last of them goes (see
     // ConnectionHandle), since nobody is left to commit it.
@@ -23,7 +24,8 @@ Statement* Connection::createStatement() { return new Statement(handle_); }
 
 PreparedStatement* Connection::prepareStatement(const std::string& sql) { return new PreparedStatement(handle_, sql); }
 
-void Connection::setAutoCommit(bool autoCommit) {
+void Connection::setAutoCommit(bool autoCommit)
+{
     const SQLULEN mode = autoCommit ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
     SQLRETURN rc = SQLSetConnectAttr(handle_->handle, SQL_ATTR_AUTOCOMMIT,
                                      reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(mode)), SQL_IS_UINTEGER);
@@ -33,7 +35,8 @@ void Connection::setAutoCommit(bool autoCommit) {
     handle_->autoCommit = autoCommit;
 }
 
-bool Connection::getAutoCommit() const {
+bool Connection::getAutoCommit() const
+{
     // Drivers differ in how wide a value they write here; a zeroed SQLULEN takes either.
     SQLULEN mode = 0;
     SQLRETURN rc = SQLGetConnectAttr(handle_->handle, SQL_ATTR_AUTOCOMMIT, &mode, SQL_IS_UINTEGER, nullptr);
@@ -42,22 +45,25 @@ bool Connection::getAutoCommit() const {
     return mode != SQL_AUTOCOMMIT_OFF;
 }
 
-void Connection::commit() {
+void Connection::commit()
+{
     detail::check(SQLEndTran(SQL_HANDLE_DBC, handle_->handle, SQL_COMMIT), SQL_HANDLE_DBC, handle_->handle,
                   "Committing the transaction failed");
 }
 
-void Connection::rollback() {
+void Connection::rollback()
+{
     detail::check(SQLEndTran(SQL_HANDLE_DBC, handle_->handle, SQL_ROLLBACK), SQL_HANDLE_DBC, handle_->handle,
                   "Rolling back the transaction failed");
 }
 
-std::string Connection::getDatabaseProductName() const {
+std::string Connection::getDatabaseProductName() const
+{
     std::string name(128, '\0');
     for (int attempt = 0; attempt < 2; ++attempt) {
         SQLSMALLINT length = 0;
-        SQLRETURN rc = SQLGetInfo(handle_->handle, SQL_DBMS_NAME, &name[0], static_cast<SQLSMALLINT>(name.size() + 1),
-                                  &length);
+        SQLRETURN rc =
+            SQLGetInfo(handle_->handle, SQL_DBMS_NAME, &name[0], static_cast<SQLSMALLINT>(name.size() + 1), &length);
         if (!detail::succeeded(rc))
             detail::throwFailure(rc, SQL_HANDLE_DBC, handle_->handle, "Cannot read the name of the database product");
         if (length < 0)

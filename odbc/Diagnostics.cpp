@@ -8,7 +8,9 @@
 namespace odbc {
 
 SQLException::SQLException(const std::string& message, const std::string& sqlState, int nativeCode)
-    : std::runtime_error(message), message_(message), sqlState_(sqlState), nativeCode_(nativeCode) {}
+    : std::runtime_error(message), message_(message), sqlState_(sqlState), nativeCode_(nativeCode)
+{
+}
 
 namespace detail {
 
@@ -17,26 +19,35 @@ namespace {
 // More records than this add nothing a reader could use.
 constexpr SQLSMALLINT kMaxRecords = 20;
 
-std::string trimmed(std::string text) {
+std::string trimmed(std::string text)
+{
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
 }
 
-const char* returnCodeName(SQLRETURN rc) {
+const char* returnCodeName(SQLRETURN rc)
+{
     switch (rc) {
-        case SQL_ERROR: return "SQL_ERROR";
-        case SQL_INVALID_HANDLE: return "SQL_INVALID_HANDLE";
-        case SQL_NO_DATA: return "SQL_NO_DATA";
-        case SQL_NEED_DATA: return "SQL_NEED_DATA";
-        case SQL_STILL_EXECUTING: return "SQL_STILL_EXECUTING";
-        default: return "an unexpected return code";
+    case SQL_ERROR:
+        return "SQL_ERROR";
+    case SQL_INVALID_HANDLE:
+        return "SQL_INVALID_HANDLE";
+    case SQL_NO_DATA:
+        return "SQL_NO_DATA";
+    case SQL_NEED_DATA:
+        return "SQL_NEED_DATA";
+    case SQL_STILL_EXECUTING:
+        return "SQL_STILL_EXECUTING";
+    default:
+        return "an unexpected return code";
     }
 }
 
 }  // namespace
 
-Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle)
+{
     Diagnostics diagnostics;
     if (handle == SQL_NULL_HANDLE)
         return diagnostics;
@@ -59,8 +70,8 @@ Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         }
         const std::size_t available = text.size() - 1;
         const std::size_t used = length < 0 ? 0 : static_cast<std::size_t>(length);
-        std::string message = trimmed(
-            std::string(reinterpret_cast<const char*>(text.data()), used < available ? used : available));
+        std::string message =
+            trimmed(std::string(reinterpret_cast<const char*>(text.data()), used < available ? used : available));
         if (record == 1) {
             diagnostics.sqlState = reinterpret_cast<const char*>(state);
             diagnostics.nativeCode = static_cast<int>(native);
@@ -74,7 +85,8 @@ Diagnostics readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     return diagnostics;
 }
 
-void throwFailure(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const std::string& what) {
+void throwFailure(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const std::string& what)
+{
     Diagnostics diagnostics = readDiagnostics(handleType, handle);
     std::string message = what;
     if (!diagnostics.message.empty()) {
@@ -91,7 +103,8 @@ void throwFailure(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const 
     throw SQLException(message, diagnostics.sqlState, diagnostics.nativeCode);
 }
 
-std::string excerpt(const std::string& sql) {
+std::string excerpt(const std::string& sql)
+{
     constexpr std::size_t kMaxLength = 200;
     std::string line;
     line.reserve(sql.size() < kMaxLength ? sql.size() : kMaxLength);

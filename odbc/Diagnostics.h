@@ -24,11 +24,11 @@ inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCC
 
 // Throws an SQLException for the failed call `rc` on `handle`, with the message
 // "<what>: <driver's message>" and the first record's SQLSTATE and native code.
-[[noreturn]] void throwFailure(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle,
-                               const std::string& what);
+[[noreturn]] void throwFailure(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const std::string& what);
 
 // Returns when rc is a success (SQL_SUCCESS_WITH_INFO included); throws otherwise.
-inline void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what) {
+inline void check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what)
+{
     if (!succeeded(rc))
         throwFailure(rc, handleType, handle, what);
 }

@@ -4,8 +4,8 @@
 #include <thread>
 
 #if !defined(_WIN32)
-#include <fcntl.h>
-#include <unistd.h>
+#  include <fcntl.h>
+#  include <unistd.h>
 #endif
 
 #include "odbc/odbc.h"
@@ -58,7 +58,8 @@ std::string Seconds(std::chrono::milliseconds timeout)
 [[noreturn]] void NotGranted(std::chrono::milliseconds timeout, const std::string& detail)
 {
     throw LockNotGranted("The configuration database is held by another run or another session: its lock was "
-                         "not granted within " + Seconds(timeout) + (detail.empty() ? "" : " (" + detail + ")") +
+                         "not granted within " +
+                         Seconds(timeout) + (detail.empty() ? "" : " (" + detail + ")") +
                          ". Try again once the other run has ended.");
 }
 

@@ -11,7 +11,8 @@ namespace detail {
 
 namespace {
 
-HandleCounts& counts() {
+HandleCounts& counts()
+{
     static HandleCounts live;
     return live;
 }
@@ -20,7 +21,8 @@ HandleCounts& counts() {
 
 HandleCounts liveHandleCounts() { return counts(); }
 
-Environment::Environment() {
+Environment::Environment()
+{
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle);
     if (!succeeded(rc) || handle == SQL_NULL_HENV) {
         handle = SQL_NULL_HENV;
@@ -39,12 +41,14 @@ Environment::Environment() {
     ++counts().environments;
 }
 
-Environment::~Environment() {
+Environment::~Environment()
+{
     SQLFreeHandle(SQL_HANDLE_ENV, handle);
     --counts().environments;
 }
 
-std::shared_ptr<Environment> Environment::shared() {
+std::shared_ptr<Environment> Environment::shared()
+{
     static std::weak_ptr<Environment> current;
     std::shared_ptr<Environment> environment = current.lock();
     if (!environment) {
@@ -54,7 +58,8 @@ std::shared_ptr<Environment> Environment::shared() {
     return environment;
 }
 
-ConnectionHandle::ConnectionHandle(std::shared_ptr<Environment> env) : environment(std::move(env)) {
+ConnectionHandle::ConnectionHandle(std::shared_ptr<Environment> env) : environment(std::move(env))
+{
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, environment->handle, &handle);
     if (!succeeded(rc) || handle == SQL_NULL_HDBC) {
         handle = SQL_NULL_HDBC;
@@ -63,7 +68,8 @@ ConnectionHandle::ConnectionHandle(std::shared_ptr<Environment> env) : environme
     ++counts().connections;
 }
 
-ConnectionHandle::~ConnectionHandle() {
+ConnectionHandle::~ConnectionHandle()
+{
     if (connected) {
         // Work that was never committed is dropped, never committed by the
         // disconnect; some drivers (SQLite's) also refuse to disconnect while a
@@ -79,7 +85,8 @@ ConnectionHandle::~ConnectionHandle() {
     --counts().connections;
 }
 
-StatementHandle::StatementHandle(std::shared_ptr<ConnectionHandle> conn) : connection(std::move(conn)) {
+StatementHandle::StatementHandle(std::shared_ptr<ConnectionHandle> conn) : connection(std::move(conn))
+{
     SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, connection->handle, &handle);
     if (!succeeded(rc) || handle == SQL_NULL_HSTMT) {
         handle = SQL_NULL_HSTMT;
@@ -88,12 +95,14 @@ StatementHandle::StatementHandle(std::shared_ptr<ConnectionHandle> conn) : conne
     ++counts().statements;
 }
 
-StatementHandle::~StatementHandle() {
+StatementHandle::~StatementHandle()
+{
     SQLFreeHandle(SQL_HANDLE_STMT, handle);
     --counts().statements;
 }
 
-void StatementHandle::closeCursor() {
+void StatementHandle::closeCursor()
+{
     ++cursorGeneration;
     if (!mayHaveCursor)
         return;

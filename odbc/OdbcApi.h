@@ -9,14 +9,14 @@
 // UNICODE defined would turn SQLDriverConnect and the others into their W
 // variants, which take wide strings that this code does not pass.
 #ifndef SQL_NOUNICODEMAP
-#define SQL_NOUNICODEMAP
+#  define SQL_NOUNICODEMAP
 #endif
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#  ifndef NOMINMAX
+#    define NOMINMAX
+#  endif
+#  include <windows.h>
 #endif
 
 #include <sql.h>

@@ -33,7 +33,8 @@ namespace {
 // VARCHAR parameters at 8000 bytes.
 constexpr std::size_t kLongTextThreshold = 8000;
 
-SQLRETURN executePrepared(detail::StatementHandle& statement, const std::string& sql) {
+SQLRETURN executePrepared(detail::StatementHandle& statement, const std::string& sql)
+{
     statement.closeCursor();
     statement.mayHaveCursor = true;
     SQLRETURN rc = SQLExecute(statement.handle);
@@ -46,12 +47,12 @@ SQLRETURN executePrepared(detail::StatementHandle& statement, const std::string&
 }  // namespace
 
 PreparedStatement::PreparedStatement(std::shared_ptr<detail::ConnectionHandle> connection, const std::string& sql)
-    : handle_(std::make_shared<detail::StatementHandle>(std::move(connection))), sql_(sql) {
+    : handle_(std::make_shared<detail::StatementHandle>(std::move(connection))), sql_(sql)
+{
     const SQLINTEGER length = detail::textLength(sql);
     SQLRETURN rc = SQLPrepare(handle_->handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())), length);
     if (!detail::succeeded(rc))
-        detail::throwFailure(rc, SQL_HANDLE_STMT, handle_->handle,
-                             "Preparing \"" + detail::excerpt(sql) + "\" failed");
+        detail::throwFailure(rc, SQL_HANDLE_STMT, handle_->handle, "Preparing \"" + detail::excerpt(sql) + "\" failed");
     SQLSMALLINT count = 0;
     if (detail::succeeded(SQLNumParams(handle_->handle, &count)))
         parameterCount_ = count;
@@ -59,15 +60,16 @@ PreparedStatement::PreparedStatement(std::shared_ptr<detail::ConnectionHandle> c
 
 PreparedStatement::~PreparedStatement() = default;
 
-void PreparedStatement::checkParameterIndex(int index) const {
+void PreparedStatement::checkParameterIndex(int index) const
+{
     if (index < 1 || (parameterCount_ >= 0 && index > parameterCount_))
-        throw SQLException("Parameter index " + std::to_string(index) + " is out of range: \"" +
-                               detail::excerpt(sql_) + "\" has " + std::to_string(parameterCount_) +
-                               " parameter(s)",
+        throw SQLException("Parameter index " + std::to_string(index) + " is out of range: \"" + detail::excerpt(sql_) +
+                               "\" has " + std::to_string(parameterCount_) + " parameter(s)",
                            "07009");
 }
 
-void PreparedStatement::bindParameter(int index, std::shared_ptr<Parameter> parameter) {
+void PreparedStatement::bindParameter(int index, std::shared_ptr<Parameter> parameter)
+{
     SQLRETURN rc = SQLBindParameter(handle_->handle, static_cast<SQLUSMALLINT>(index), SQL_PARAM_INPUT,
                                     parameter->valueType, parameter->parameterType, parameter->columnSize, 0,
                                     parameter->value, parameter->bufferLength, &parameter->indicator);
@@ -82,7 +84,8 @@ void PreparedStatement::bindParameter(int index, std::shared_ptr<Parameter> para
     parameters_[slot] = std::move(parameter);
 }
 
-void PreparedStatement::setString(int index, const std::string& value) {
+void PreparedStatement::setString(int index, const std::string& value)
+{
     checkParameterIndex(index);
     auto parameter = std::make_shared<Parameter>();
     parameter->text = value;
@@ -95,7 +98,8 @@ void PreparedStatement::setString(int index, const std::string& value) {
     bindParameter(index, std::move(parameter));
 }
 
-void PreparedStatement::setInt(int index, int value) {
+void PreparedStatement::setInt(int index, int value)
+{
     checkParameterIndex(index);
     auto parameter = std::make_shared<Parameter>();
     parameter->number = static_cast<SQLINTEGER>(value);
@@ -108,7 +112,8 @@ void PreparedStatement::setInt(int index, int value) {
     bindParameter(index, std::move(parameter));
 }
 
-void PreparedStatement::setNull(int index) {
+void PreparedStatement::setNull(int index)
+{
     checkParameterIndex(index);
     auto parameter = std::make_shared<Parameter>();
     parameter->indicator = SQL_NULL_DATA;
@@ -120,7 +125,8 @@ void PreparedStatement::setNull(int index) {
     bindParameter(index, std::move(parameter));
 }
 
-void PreparedStatement::clearParameters() {
+void PreparedStatement::clearParameters()
+{
     SQLRETURN rc = SQLFreeStmt(handle_->handle, SQL_RESET_PARAMS);
     if (!detail::succeeded(rc))
         detail::throwFailure(rc, SQL_HANDLE_STMT, handle_->handle,
@@ -130,7 +136,8 @@ void PreparedStatement::clearParameters() {
 
 int PreparedStatement::executeUpdate() { return detail::affectedRows(*handle_, executePrepared(*handle_, sql_)); }
 
-ResultSet* PreparedStatement::executeQuery() {
+ResultSet* PreparedStatement::executeQuery()
+{
     std::shared_ptr<detail::Cursor> cursor = detail::openCursor(handle_, executePrepared(*handle_, sql_));
     // The rows may still be read through the driver after these bindings have
     // been replaced or this object is gone.

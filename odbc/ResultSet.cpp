@@ -16,7 +16,8 @@ namespace {
 // Long values come back in pieces of this size.
 constexpr std::size_t kPieceSize = 8192;
 
-bool sameIdentifier(const std::string& a, const std::string& b) {
+bool sameIdentifier(const std::string& a, const std::string& b)
+{
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -32,16 +33,17 @@ bool sameIdentifier(const std::string& a, const std::string& b) {
     return true;
 }
 
-std::string describeColumnName(SQLHSTMT statement, SQLUSMALLINT index, SQLSMALLINT& type) {
+std::string describeColumnName(SQLHSTMT statement, SQLUSMALLINT index, SQLSMALLINT& type)
+{
     std::string name(128, '\0');
     for (int attempt = 0; attempt < 2; ++attempt) {
         SQLSMALLINT nameLength = 0;
         SQLULEN size = 0;
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
-        SQLRETURN rc = SQLDescribeCol(statement, index, reinterpret_cast<SQLCHAR*>(&name[0]),
-                                      static_cast<SQLSMALLINT>(name.size() + 1), &nameLength, &type,
-                                      &size, &digits, &nullable);
+        SQLRETURN rc =
+            SQLDescribeCol(statement, index, reinterpret_cast<SQLCHAR*>(&name[0]),
+                           static_cast<SQLSMALLINT>(name.size() + 1), &nameLength, &type, &size, &digits, &nullable);
         check(rc, SQL_HANDLE_STMT, statement, "Cannot describe a column of the result");
         if (nameLength < 0)
             nameLength = 0;
@@ -57,7 +59,8 @@ std::string describeColumnName(SQLHSTMT statement, SQLUSMALLINT index, SQLSMALLI
 }  // namespace
 
 Cursor::Cursor(std::shared_ptr<StatementHandle> stmt)
-    : statement(std::move(stmt)), generation(statement->cursorGeneration) {
+    : statement(std::move(stmt)), generation(statement->cursorGeneration)
+{
     SQLSMALLINT count = 0;
     check(SQLNumResultCols(statement->handle, &count), SQL_HANDLE_STMT, statement->handle,
           "Cannot count the columns of the result");
@@ -73,14 +76,18 @@ Cursor::Cursor(std::shared_ptr<StatementHandle> stmt)
 }
 
 Cursor::Cursor(std::shared_ptr<StatementHandle> stmt, NoRows)
-    : statement(std::move(stmt)), generation(statement->cursorGeneration), finished(true) {}
+    : statement(std::move(stmt)), generation(statement->cursorGeneration), finished(true)
+{
+}
 
-Cursor::~Cursor() {
+Cursor::~Cursor()
+{
     if (!finished && isCurrent())
         statement->closeCursor();
 }
 
-bool Cursor::next() {
+bool Cursor::next()
+{
     onRow = false;
     columnsRead = 0;
     lastWasNull = false;
@@ -104,14 +111,16 @@ bool Cursor::next() {
     return true;
 }
 
-void Cursor::checkColumnIndex(int columnIndex) const {
+void Cursor::checkColumnIndex(int columnIndex) const
+{
     if (columnIndex < 1 || static_cast<std::size_t>(columnIndex) > columns.size())
         throw SQLException("Column index " + std::to_string(columnIndex) + " is out of range: the result has " +
                                std::to_string(columns.size()) + " column(s)",
                            "07009");
 }
 
-int Cursor::columnIndexOf(const std::string& columnName) const {
+int Cursor::columnIndexOf(const std::string& columnName) const
+{
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (sameIdentifier(columns[i].name, columnName))
             return static_cast<int>(i + 1);
@@ -119,7 +128,8 @@ int Cursor::columnIndexOf(const std::string& columnName) const {
     throw SQLException("The result has no column named \"" + columnName + "\"", "42S22");
 }
 
-const std::string& Cursor::value(int columnIndex) {
+const std::string& Cursor::value(int columnIndex)
+{
     checkColumnIndex(columnIndex);
     if (!onRow)
         throw SQLException("There is no current row: call next() first, and read no further than the last row",
@@ -135,7 +145,8 @@ const std::string& Cursor::value(int columnIndex) {
     return values[i];
 }
 
-void Cursor::readColumn(int columnIndex) {
+void Cursor::readColumn(int columnIndex)
+{
     if (buffer_.empty())
         buffer_.resize(kPieceSize);
     const std::size_t i = static_cast<std::size_t>(columnIndex - 1);
@@ -144,8 +155,8 @@ void Cursor::readColumn(int columnIndex) {
     const SQLLEN capacity = static_cast<SQLLEN>(buffer_.size());
     for (;;) {
         SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(statement->handle, static_cast<SQLUSMALLINT>(columnIndex), SQL_C_CHAR,
-                                  buffer_.data(), capacity, &indicator);
+        SQLRETURN rc = SQLGetData(statement->handle, static_cast<SQLUSMALLINT>(columnIndex), SQL_C_CHAR, buffer_.data(),
+                                  capacity, &indicator);
         if (rc == SQL_NO_DATA)
             break;  // every piece has been read
         if (!succeeded(rc))
@@ -158,8 +169,7 @@ void Cursor::readColumn(int columnIndex) {
         }
         // A piece that filled the buffer (less its terminating zero) with more
         // to come is reported as SQL_SUCCESS_WITH_INFO (01004, truncated).
-        const bool truncated =
-            rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= capacity);
+        const bool truncated = rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || indicator >= capacity);
         if (truncated) {
             text.append(buffer_.data(), buffer_.size() - 1);
             continue;
@@ -176,7 +186,8 @@ void Cursor::readColumn(int columnIndex) {
 
 namespace {
 
-int parseInt(const std::string& text, const std::string& column) {
+int parseInt(const std::string& text, const std::string& column)
+{
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
@@ -211,7 +222,8 @@ ResultSet::~ResultSet() = default;
 
 bool ResultSet::next() { return cursor_->next(); }
 
-std::string ResultSet::getString(const std::string& columnName) {
+std::string ResultSet::getString(const std::string& columnName)
+{
     return cursor_->value(cursor_->columnIndexOf(columnName));
 }
 
@@ -219,7 +231,8 @@ std::string ResultSet::getString(int columnIndex) { return cursor_->value(column
 
 int ResultSet::getInt(const std::string& columnName) { return getInt(cursor_->columnIndexOf(columnName)); }
 
-int ResultSet::getInt(int columnIndex) {
+int ResultSet::getInt(int columnIndex)
+{
     const std::string& text = cursor_->value(columnIndex);
     if (cursor_->lastWasNull)
         return 0;
@@ -230,12 +243,14 @@ bool ResultSet::wasNull() const { return cursor_->lastWasNull; }
 
 int ResultSet::getColumnCount() const { return static_cast<int>(cursor_->columns.size()); }
 
-std::string ResultSet::getColumnName(int columnIndex) const {
+std::string ResultSet::getColumnName(int columnIndex) const
+{
     cursor_->checkColumnIndex(columnIndex);
     return cursor_->columns[static_cast<std::size_t>(columnIndex - 1)].name;
 }
 
-int ResultSet::getColumnType(int columnIndex) const {
+int ResultSet::getColumnType(int columnIndex) const
+{
     cursor_->checkColumnIndex(columnIndex);
     return cursor_->columns[static_cast<std::size_t>(columnIndex - 1)].type;
 }

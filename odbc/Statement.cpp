@@ -13,7 +13,8 @@ namespace odbc {
 
 namespace detail {
 
-int affectedRows(StatementHandle& statement, SQLRETURN executed) {
+int affectedRows(StatementHandle& statement, SQLRETURN executed)
+{
     if (executed == SQL_NO_DATA) {
         statement.closeCursor();
         return 0;  // a searched UPDATE or DELETE that matched nothing
@@ -28,7 +29,8 @@ int affectedRows(StatementHandle& statement, SQLRETURN executed) {
     return count > INT_MAX ? INT_MAX : static_cast<int>(count);
 }
 
-std::shared_ptr<Cursor> openCursor(const std::shared_ptr<StatementHandle>& statement, SQLRETURN executed) {
+std::shared_ptr<Cursor> openCursor(const std::shared_ptr<StatementHandle>& statement, SQLRETURN executed)
+{
     if (executed == SQL_NO_DATA) {
         statement->closeCursor();
         return std::make_shared<Cursor>(statement, Cursor::NoRows{});
@@ -41,7 +43,8 @@ std::shared_ptr<Cursor> openCursor(const std::shared_ptr<StatementHandle>& state
     }
 }
 
-SQLINTEGER textLength(const std::string& text) {
+SQLINTEGER textLength(const std::string& text)
+{
     if (text.size() > static_cast<std::size_t>(INT_MAX - 1))
         throw SQLException("The SQL text is too long for ODBC (" + std::to_string(text.size()) + " bytes)", "HY090");
     return static_cast<SQLINTEGER>(text.size());
@@ -51,32 +54,35 @@ SQLINTEGER textLength(const std::string& text) {
 
 namespace {
 
-SQLRETURN executeDirect(detail::StatementHandle& statement, const std::string& sql) {
+SQLRETURN executeDirect(detail::StatementHandle& statement, const std::string& sql)
+{
     const SQLINTEGER length = detail::textLength(sql);
     statement.closeCursor();
     statement.mayHaveCursor = true;
     return SQLExecDirect(statement.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())), length);
 }
 
-std::string executingFailed(const std::string& sql) {
-    return "Executing \"" + detail::excerpt(sql) + "\" failed";
-}
+std::string executingFailed(const std::string& sql) { return "Executing \"" + detail::excerpt(sql) + "\" failed"; }
 
 }  // namespace
 
 Statement::Statement(std::shared_ptr<detail::ConnectionHandle> connection)
-    : handle_(std::make_shared<detail::StatementHandle>(std::move(connection))) {}
+    : handle_(std::make_shared<detail::StatementHandle>(std::move(connection)))
+{
+}
 
 Statement::~Statement() = default;
 
-ResultSet* Statement::executeQuery(const std::string& sql) {
+ResultSet* Statement::executeQuery(const std::string& sql)
+{
     const SQLRETURN rc = executeDirect(*handle_, sql);
     if (!detail::succeeded(rc) && rc != SQL_NO_DATA)
         detail::throwFailure(rc, SQL_HANDLE_STMT, handle_->handle, executingFailed(sql));
     return new ResultSet(detail::openCursor(handle_, rc));
 }
 
-int Statement::executeUpdate(const std::string& sql) {
+int Statement::executeUpdate(const std::string& sql)
+{
     const SQLRETURN rc = executeDirect(*handle_, sql);
     if (!detail::succeeded(rc) && rc != SQL_NO_DATA)
         detail::throwFailure(rc, SQL_HANDLE_STMT, handle_->handle, executingFailed(sql));

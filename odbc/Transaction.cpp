@@ -2,12 +2,14 @@
 
 namespace odbc {
 
-Transaction::Transaction(Connection& connection) : connection_(connection) {
+Transaction::Transaction(Connection& connection) : connection_(connection)
+{
     previousAutoCommit_ = connection_.getAutoCommit();
     connection_.setAutoCommit(false);
 }
 
-Transaction::~Transaction() {
+Transaction::~Transaction()
+{
     bool rolledBack = true;
     if (!done_) {
         try {
@@ -26,7 +28,8 @@ Transaction::~Transaction() {
     }
 }
 
-void Transaction::commit() {
+void Transaction::commit()
+{
     connection_.commit();
     done_ = true;
 }

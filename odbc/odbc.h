@@ -27,8 +27,7 @@ struct Cursor;
 
 class SQLException : public std::runtime_error {
 public:
-    explicit SQLException(const std::string& message, const std::string& sqlState = "HY000",
-                          int nativeCode = 0);
+    explicit SQLException(const std::string& message, const std::string& sqlState = "HY000", int nativeCode = 0);
 
     const std::string& getMessage() const { return message_; }
     const std::string& getSQLState() const { return sqlState_; }
@@ -178,10 +177,10 @@ enum class Dialect { SQLite, PostgreSQL, SqlServer, Other };
 // The database-wide lock of one application, which every run of it that
 // changes the database takes first.
 struct RunLock {
-    long long key = 0;                      // PostgreSQL: the advisory lock's key
-    std::string name;                       // SQL Server: the application lock's resource
+    long long key = 0;  // PostgreSQL: the advisory lock's key
+    std::string name;   // SQL Server: the application lock's resource
     std::chrono::milliseconds timeout{30000};
-    std::function<void()> waiting;          // called once when the run has to wait for it
+    std::function<void()> waiting;  // called once when the run has to wait for it
 };
 
 // A transaction that holds a RunLock from its beginning to its end, so that the

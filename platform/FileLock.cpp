@@ -2,11 +2,11 @@
 #include <thread>
 
 #if defined(_WIN32)
-#include <windows.h>
+#  include <windows.h>
 #else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+#  include <fcntl.h>
+#  include <sys/file.h>
+#  include <unistd.h>
 #endif
 
 #include "platform/Platform.h"
@@ -22,7 +22,8 @@ constexpr std::chrono::milliseconds kPollInterval(50);
 
 #if defined(_WIN32)
 
-FileLock::~FileLock() {
+FileLock::~FileLock()
+{
     if (handle_ != nullptr) {
         OVERLAPPED whole = {};
         UnlockFileEx(static_cast<HANDLE>(handle_), 0, MAXDWORD, MAXDWORD, &whole);
@@ -31,7 +32,8 @@ FileLock::~FileLock() {
 }
 
 FileLock::Result FileLock::acquire(const std::string& windowsPath, std::chrono::milliseconds timeout,
-                                   const std::function<void()>& waiting) {
+                                   const std::function<void()>& waiting)
+{
     HANDLE file = CreateFileA(windowsPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -59,14 +61,16 @@ FileLock::Result FileLock::acquire(const std::string& windowsPath, std::chrono::
 
 #else
 
-FileLock::~FileLock() {
+FileLock::~FileLock()
+{
     // Closing the descriptor releases its lock.
     if (descriptor_ >= 0)
         ::close(descriptor_);
 }
 
 FileLock::Result FileLock::acquire(const std::string& windowsPath, std::chrono::milliseconds timeout,
-                                   const std::function<void()>& waiting) {
+                                   const std::function<void()>& waiting)
+{
     // flock belongs to the open file, not to the process, so that no other
     // descriptor of this process on the file can release it.
     const int descriptor = ::open(HostPath(windowsPath).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);

@@ -1,16 +1,17 @@
 #include <cstdlib>
 
 #if defined(_WIN32)
-#include <windows.h>
+#  include <windows.h>
 #else
-#include <sys/stat.h>
+#  include <sys/stat.h>
 #endif
 
 #include "platform/Platform.h"
 
 namespace platform {
 
-bool IsFolder(const std::string& windowsPath) {
+bool IsFolder(const std::string& windowsPath)
+{
 #if defined(_WIN32)
     const DWORD attributes = GetFileAttributesA(windowsPath.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -20,7 +21,8 @@ bool IsFolder(const std::string& windowsPath) {
 #endif
 }
 
-void SetProcessEnvironment(const std::string& name, const std::string& value) {
+void SetProcessEnvironment(const std::string& name, const std::string& value)
+{
 #if defined(_WIN32)
     // The run-time's own copy of the environment, which getenv reads.
     _putenv_s(name.c_str(), value.c_str());

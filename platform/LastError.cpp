@@ -1,6 +1,6 @@
 #if !defined(_WIN32)
 
-#include "platform/Win32.h"
+#  include "platform/Win32.h"
 
 // Each thread has its own last error, as on Windows.
 static thread_local DWORD t_lastError = 0;

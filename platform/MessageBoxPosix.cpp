@@ -1,17 +1,19 @@
 #if !defined(_WIN32)
 
-#include <cstdio>
-#include <mutex>
-#include <string>
+#  include <cstdio>
+#  include <mutex>
+#  include <string>
 
-#include "platform/MessageBoxSink.h"
-#include "platform/Platform.h"
-#include "platform/Win32.h"
+#  include "platform/MessageBoxSink.h"
+#  include "platform/Platform.h"
+#  include "platform/Win32.h"
 
 // No window system: the box goes to standard error (format in Platform.h) and
 // is acknowledged at once, so that unattended runs never block.
-int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT /*type*/) {
-    if (platform::detail::DeliverToSink(caption, text)) return IDOK;
+int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT /*type*/)
+{
+    if (platform::detail::DeliverToSink(caption, text))
+        return IDOK;
 
     std::string shown = "[MessageBox] ";
     shown += caption != nullptr ? caption : "Error";
@@ -29,7 +31,8 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT /*type*/) {
 
 namespace platform {
 
-int ShowMessageBox(const char* text, const char* caption, unsigned int type) {
+int ShowMessageBox(const char* text, const char* caption, unsigned int type)
+{
     return ::MessageBoxA(nullptr, text, caption, type);
 }
 

@@ -14,7 +14,8 @@ MessageBoxSink g_sink;
 
 }  // namespace
 
-MessageBoxSink SetMessageBoxSink(MessageBoxSink sink) {
+MessageBoxSink SetMessageBoxSink(MessageBoxSink sink)
+{
     std::lock_guard<std::mutex> lock(g_sinkMutex);
     std::swap(g_sink, sink);
     return sink;
@@ -22,14 +23,16 @@ MessageBoxSink SetMessageBoxSink(MessageBoxSink sink) {
 
 namespace detail {
 
-bool DeliverToSink(const char* caption, const char* text) {
+bool DeliverToSink(const char* caption, const char* text)
+{
     MessageBoxSink sink;
     {
         std::lock_guard<std::mutex> lock(g_sinkMutex);
         sink = g_sink;
     }
     // Called outside the lock, so that a sink may itself swap sinks.
-    if (!sink) return false;
+    if (!sink)
+        return false;
     sink(caption != nullptr ? caption : "Error", text != nullptr ? text : "");
     return true;
 }

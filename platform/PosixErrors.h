@@ -4,9 +4,9 @@
 
 #if !defined(_WIN32)
 
-#include <string>
+#  include <string>
 
-#include "platform/Win32.h"
+#  include "platform/Win32.h"
 
 namespace platform::detail {
 

@@ -4,9 +4,9 @@
 
 #if !defined(_WIN32)
 
-#include <string>
+#  include <string>
 
-#include "platform/Win32.h"
+#  include "platform/Win32.h"
 
 namespace platform::detail {
 
@@ -22,8 +22,7 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 // A new file beside target holding a copy of source (content, permission bits,
 // modification time). On success tempPath names it and the result is 0; else a
 // Windows code, and nothing is left behind.
-DWORD CopyToTempBeside(const std::string& source, const std::string& target,
-                       std::string& tempPath);
+DWORD CopyToTempBeside(const std::string& source, const std::string& target, std::string& tempPath);
 
 // Writes text to a new file beside target and renames it onto target, so that
 // readers see either the old or the new content; 0 or a Windows code.

@@ -4,10 +4,10 @@
 
 #if !defined(_WIN32)
 
-#include <string>
+#  include <string>
 
-#include "platform/RegistryStore.h"
-#include "platform/Win32.h"
+#  include "platform/RegistryStore.h"
+#  include "platform/Win32.h"
 
 namespace platform::registry {
 
@@ -34,9 +34,11 @@ LONG FreeHandle(HKEY key);
 inline bool Allows(REGSAM access, REGSAM needed) { return (access & needed) == needed; }
 
 // Resolve, then ERROR_ACCESS_DENIED unless the handle holds the rights needed.
-inline LONG ResolveFor(HKEY key, REGSAM needed, Target& target) {
+inline LONG ResolveFor(HKEY key, REGSAM needed, Target& target)
+{
     const LONG code = Resolve(key, target);
-    if (code != ERROR_SUCCESS) return code;
+    if (code != ERROR_SUCCESS)
+        return code;
     return Allows(target.access, needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 

@@ -4,18 +4,18 @@
 
 #if !defined(_WIN32)
 
-#include <map>
-#include <string>
-#include <vector>
+#  include <map>
+#  include <string>
+#  include <vector>
 
-#include "platform/Win32.h"
+#  include "platform/Win32.h"
 
 namespace platform::registry {
 
 struct Value {
-    std::string name;         // as first written; "" is the default value
+    std::string name;  // as first written; "" is the default value
     DWORD type = REG_NONE;
-    std::vector<BYTE> data;   // exactly the bytes written (REG_SZ with its NUL)
+    std::vector<BYTE> data;  // exactly the bytes written (REG_SZ with its NUL)
 };
 
 struct Key {

@@ -4,11 +4,11 @@
 
 #if !defined(_WIN32)
 
-#include <functional>
-#include <string>
+#  include <functional>
+#  include <string>
 
-#include "platform/RegistryHive.h"
-#include "platform/Win32.h"
+#  include "platform/RegistryHive.h"
+#  include "platform/Win32.h"
 
 namespace platform::registry {
 

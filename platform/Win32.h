@@ -110,20 +110,16 @@ typedef HKEY* PHKEY;
 #  define MOVEFILE_COPY_ALLOWED 0x00000002
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                     REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                     LPDWORD disposition);
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 LONG RegCloseKey(HKEY key);
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD dataSize);
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize);
-LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD keyClassSize, LPDWORD reserved,
-                      LPDWORD subKeys, LPDWORD maxSubKeyLen, LPDWORD maxClassLen,
-                      LPDWORD values, LPDWORD maxValueNameLen, LPDWORD maxValueLen,
-                      LPDWORD securityDescriptorSize, PFILETIME lastWriteTime);
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
-                   LPSTR keyClass, LPDWORD keyClassSize, PFILETIME lastWriteTime);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
+LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD keyClassSize, LPDWORD reserved, LPDWORD subKeys,
+                      LPDWORD maxSubKeyLen, LPDWORD maxClassLen, LPDWORD values, LPDWORD maxValueNameLen,
+                      LPDWORD maxValueLen, LPDWORD securityDescriptorSize, PFILETIME lastWriteTime);
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
+                   LPDWORD keyClassSize, PFILETIME lastWriteTime);
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
 

@@ -11,30 +11,39 @@ const size_t kBufferSize = 256;
 
 // Copies a subkey path into the class's path buffer. A null path, or one that
 // does not fit with its NUL, is refused before the registry is touched.
-long CopyPath(const char* path, char (&buffer)[kBufferSize]) {
-    if (path == nullptr) return ERROR_INVALID_PARAMETER;
+long CopyPath(const char* path, char (&buffer)[kBufferSize])
+{
+    if (path == nullptr)
+        return ERROR_INVALID_PARAMETER;
     const size_t length = strnlen(path, kBufferSize);
-    if (length >= kBufferSize) return ERROR_FILENAME_EXCED_RANGE;
+    if (length >= kBufferSize)
+        return ERROR_FILENAME_EXCED_RANGE;
     std::memcpy(buffer, path, length + 1);
     return ERROR_SUCCESS;
 }
 
 // DWORD values travel as little-endian bytes, the registry's order.
-void ToBytes(DWORD value, BYTE (&bytes)[4]) {
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
+void ToBytes(DWORD value, BYTE (&bytes)[4])
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<BYTE>(value >> (8 * i));
 }
 
-DWORD FromBytes(const BYTE (&bytes)[4]) {
+DWORD FromBytes(const BYTE (&bytes)[4])
+{
     DWORD value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | bytes[i];
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | bytes[i];
     return value;
 }
 
 }  // namespace
 
-void RegistryTrace(const char* text) {
+void RegistryTrace(const char* text)
+{
     const registry_trace::Sink sink = g_traceSink.load();
-    if (sink != nullptr && text != nullptr) sink(text);
+    if (sink != nullptr && text != nullptr)
+        sink(text);
 }
 
 namespace registry_trace {
@@ -45,12 +54,15 @@ Sink SetSink(Sink sink) { return g_traceSink.exchange(sink); }
 
 CRegistry::CRegistry(HKEY rootKey) : m_IsSubOpen(0), m_hRootKey(rootKey), m_hSubKey(0) {}
 
-CRegistry::~CRegistry() {
+CRegistry::~CRegistry()
+{
     // A handle left by a direct CreateSubkey is released too, not leaked.
-    if (m_IsSubOpen || m_hSubKey != 0) CloseSubkey();
+    if (m_IsSubOpen || m_hSubKey != 0)
+        CloseSubkey();
 }
 
-long CRegistry::OpenSubkey(const char* subkeyPath) {
+long CRegistry::OpenSubkey(const char* subkeyPath)
+{
     RegistryTrace("-->   CRegistry::OpenSubkey\r\n");
     char path[kBufferSize];
     long result = CopyPath(subkeyPath, path);
@@ -79,7 +91,8 @@ long CRegistry::OpenSubkey(const char* subkeyPath) {
     return ERROR_SUCCESS;
 }
 
-long CRegistry::CloseSubkey() {
+long CRegistry::CloseSubkey()
+{
     RegistryTrace("-->   CRegistry::CloseSubkey\r\n");
     if (m_hSubKey != 0) {
         const long result = RegCloseKey(m_hSubKey);
@@ -94,7 +107,8 @@ long CRegistry::CloseSubkey() {
     return ERROR_SUCCESS;
 }
 
-long CRegistry::CreateSubkey(const char* subkeyPath) {
+long CRegistry::CreateSubkey(const char* subkeyPath)
+{
     RegistryTrace("-->   CRegistry::CreateSubkey\r\n");
     char path[kBufferSize];
     long result = CopyPath(subkeyPath, path);
@@ -109,8 +123,8 @@ long CRegistry::CreateSubkey(const char* subkeyPath) {
     }
     HKEY created = 0;
     DWORD disposition = 0;
-    result = RegCreateKeyExA(m_hRootKey, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                             nullptr, &created, &disposition);
+    result = RegCreateKeyExA(m_hRootKey, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created,
+                             &disposition);
     if (result != ERROR_SUCCESS) {
         RegistryTrace("<--   ERROR     RegCreateKeyEx  CRegistry::CreateSubkey\r\n");
         return result;
@@ -120,35 +134,47 @@ long CRegistry::CreateSubkey(const char* subkeyPath) {
     return ERROR_SUCCESS;
 }
 
-long CRegistry::GetString(char* buffer, const char* valueName) {
-    if (m_IsSubOpen != 1) return ERROR_CANTOPEN;
-    if (buffer == nullptr) return ERROR_INVALID_PARAMETER;
+long CRegistry::GetString(char* buffer, const char* valueName)
+{
+    if (m_IsSubOpen != 1)
+        return ERROR_CANTOPEN;
+    if (buffer == nullptr)
+        return ERROR_INVALID_PARAMETER;
     // Read into a buffer of our own, so that the caller's is only written with a
     // whole, terminated text.
     BYTE data[kBufferSize];
     DWORD size = sizeof data;
     DWORD type = REG_SZ;
     const long result = RegQueryValueExA(m_hSubKey, valueName, nullptr, &type, data, &size);
-    if ((result == ERROR_SUCCESS || result == ERROR_MORE_DATA) && type != REG_SZ) return -1;
-    if (result != ERROR_SUCCESS) return result;
+    if ((result == ERROR_SUCCESS || result == ERROR_MORE_DATA) && type != REG_SZ)
+        return -1;
+    if (result != ERROR_SUCCESS)
+        return result;
     // A string stored without its NUL gets one, when there is room for it.
     size_t length = 0;
-    while (length < size && data[length] != 0) ++length;
-    if (length == kBufferSize) return ERROR_MORE_DATA;
+    while (length < size && data[length] != 0)
+        ++length;
+    if (length == kBufferSize)
+        return ERROR_MORE_DATA;
     data[length] = 0;
     std::memcpy(buffer, data, length + 1);
     return ERROR_SUCCESS;
 }
 
-long CRegistry::SetString(const char* text, const char* valueName) {
-    if (m_IsSubOpen != 1) return ERROR_CANTOPEN;
-    if (text == nullptr) return ERROR_SUCCESS;
+long CRegistry::SetString(const char* text, const char* valueName)
+{
+    if (m_IsSubOpen != 1)
+        return ERROR_CANTOPEN;
+    if (text == nullptr)
+        return ERROR_SUCCESS;
     const DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
     return RegSetValueExA(m_hSubKey, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size);
 }
 
-long CRegistry::GetDWORD(DWORD* value, const char* valueName) {
-    if (m_IsSubOpen != 1) return ERROR_CANTOPEN;
+long CRegistry::GetDWORD(DWORD* value, const char* valueName)
+{
+    if (m_IsSubOpen != 1)
+        return ERROR_CANTOPEN;
     RegistryTrace("-->   CRegistry::GetDWORD\r\n");
     long result = ERROR_INVALID_PARAMETER;
     if (value != nullptr) {
@@ -156,15 +182,19 @@ long CRegistry::GetDWORD(DWORD* value, const char* valueName) {
         DWORD size = sizeof data;
         DWORD type = REG_DWORD;
         result = RegQueryValueExA(m_hSubKey, valueName, nullptr, &type, data, &size);
-        if ((result == ERROR_SUCCESS || result == ERROR_MORE_DATA) && type != REG_DWORD) result = -1;
-        if (result == ERROR_SUCCESS) *value = FromBytes(data);
+        if ((result == ERROR_SUCCESS || result == ERROR_MORE_DATA) && type != REG_DWORD)
+            result = -1;
+        if (result == ERROR_SUCCESS)
+            *value = FromBytes(data);
     }
     RegistryTrace("<--   CRegistry::GetDWORD\r\n");
     return result;
 }
 
-long CRegistry::SetDWORD(DWORD value, const char* valueName) {
-    if (m_IsSubOpen != 1) return ERROR_CANTOPEN;
+long CRegistry::SetDWORD(DWORD value, const char* valueName)
+{
+    if (m_IsSubOpen != 1)
+        return ERROR_CANTOPEN;
     RegistryTrace("-->  CRegistry::SetDWORD\r\n");
     RegistryTrace("Subkey OPEN so attempting to set DWORD\r\n");
     BYTE data[4];
@@ -174,48 +204,63 @@ long CRegistry::SetDWORD(DWORD value, const char* valueName) {
     return result;
 }
 
-long CRegistry::GetSubkeyCount(DWORD* count) {
-    if (m_IsSubOpen != 1) return ERROR_CANTOPEN;
-    return RegQueryInfoKeyA(m_hSubKey, nullptr, nullptr, nullptr, count, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr);
+long CRegistry::GetSubkeyCount(DWORD* count)
+{
+    if (m_IsSubOpen != 1)
+        return ERROR_CANTOPEN;
+    return RegQueryInfoKeyA(m_hSubKey, nullptr, nullptr, nullptr, count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr);
 }
 
-long CRegistry::EnumSubkey(DWORD index, char* buffer) {
-    if (m_IsSubOpen != 1) return ERROR_CANTOPEN;
-    if (buffer == nullptr) return ERROR_INVALID_PARAMETER;
+long CRegistry::EnumSubkey(DWORD index, char* buffer)
+{
+    if (m_IsSubOpen != 1)
+        return ERROR_CANTOPEN;
+    if (buffer == nullptr)
+        return ERROR_INVALID_PARAMETER;
     DWORD size = kBufferSize;
     return RegEnumKeyExA(m_hSubKey, index, buffer, &size, nullptr, nullptr, nullptr, nullptr);
 }
 
-long CRegistry::DeleteValue(const char* valueName) {
-    if (m_IsSubOpen != 1) return ERROR_CANTOPEN;
+long CRegistry::DeleteValue(const char* valueName)
+{
+    if (m_IsSubOpen != 1)
+        return ERROR_CANTOPEN;
     return RegDeleteValueA(m_hSubKey, valueName);
 }
 
-long CRegistry::DeleteSubkeyValue(const char* valueName, const char* subkeyPath) {
+long CRegistry::DeleteSubkeyValue(const char* valueName, const char* subkeyPath)
+{
     char path[kBufferSize];
     long result = CopyPath(subkeyPath, path);
-    if (result != ERROR_SUCCESS) return result;
+    if (result != ERROR_SUCCESS)
+        return result;
     HKEY key = 0;
     result = RegOpenKeyExA(m_hRootKey, path, 0, KEY_SET_VALUE, &key);
-    if (result != ERROR_SUCCESS) return result;
+    if (result != ERROR_SUCCESS)
+        return result;
     result = RegDeleteValueA(key, valueName);
     RegCloseKey(key);
     return result;
 }
 
-long CRegistry::DeleteSubkey(const char* subkeyPath) {
+long CRegistry::DeleteSubkey(const char* subkeyPath)
+{
     char path[kBufferSize];
     const long result = CopyPath(subkeyPath, path);
-    if (result != ERROR_SUCCESS) return result;
+    if (result != ERROR_SUCCESS)
+        return result;
     return RegDeleteKeyA(m_hRootKey, path);
 }
 
-int CRegistry::SubkeyExists(const char* subkeyPath) {
+int CRegistry::SubkeyExists(const char* subkeyPath)
+{
     char path[kBufferSize];
-    if (CopyPath(subkeyPath, path) != ERROR_SUCCESS) return 0;
+    if (CopyPath(subkeyPath, path) != ERROR_SUCCESS)
+        return 0;
     HKEY key = 0;
-    if (RegOpenKeyExA(m_hRootKey, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS || key == 0) return 0;
+    if (RegOpenKeyExA(m_hRootKey, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS || key == 0)
+        return 0;
     RegCloseKey(key);
     return 1;
 }

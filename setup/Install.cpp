@@ -241,8 +241,7 @@ void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
     // touched: the installer creates none, and a copy that fails after the
     // loader has committed leaves a dial plan whose files are missing. A
     // preview creates no folder.
-    for (const std::string& folder :
-         {std::string(kDialPlanFolder), std::string(kZentraFolder) + name + "\\"}) {
+    for (const std::string& folder : {std::string(kDialPlanFolder), std::string(kZentraFolder) + name + "\\"}) {
         if (preview) {
             Step("Looking for the folder " + folder);
             Done(platform::IsFolder(folder) ? "there" : "missing: the run would create it");
@@ -260,8 +259,7 @@ void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
     // The deployed files must agree with the database: from here to the last
     // file, no other run on this machine changes either.
     platform::FileLock machine;
-    if (!preview &&
-        machine.acquire(kRunLockFile, quillet::RunLockTimeout(), [] {
+    if (!preview && machine.acquire(kRunLockFile, quillet::RunLockTimeout(), [] {
             std::cerr << quillet::WaitingNotice() << std::endl;
         }) == platform::FileLock::Result::Busy)
         return Decide(outcome, kBusy, "RunLock", "busy",

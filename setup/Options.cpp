@@ -4,48 +4,47 @@
 
 namespace setup {
 
-const char* const kUsageText =
-    "Usage: zentra-setup [--json] [--lock-timeout SECONDS] NAME\n"
-    "       zentra-setup [--json] [--lock-timeout SECONDS] --dry-run NAME\n"
-    "       zentra-setup [--json] --status [NAME]\n"
-    "       zentra-setup [--json] --connect-only\n"
-    "       zentra-setup --help | --version\n"
-    "\n"
-    "Installs the dial plan NAME into the Orvilex configuration database, or upgrades\n"
-    "the installed one, from the files in the current folder: NAME.csv, NAME,\n"
-    "NAMEReadMe.txt and uninstall.exe. On a machine that is not the database\n"
-    "publisher it only deploys the dial plan's files.\n"
-    "\n"
-    "  --dry-run NAME  do everything up to the changes, make them in a transaction\n"
-    "                  that is rolled back, and tell what the run would change;\n"
-    "                  nothing is kept (its log is NAME_preview.txt in the dial\n"
-    "                  plan's folder, when that exists); exits as the run would\n"
-    "  --status [NAME] the installed dial plans; with NAME, that dial plan against\n"
-    "                  NAME.csv of the current folder, and the routes that use it\n"
-    "  --connect-only  connect to the configuration database, print \"DBConnection: N\"\n"
-    "                  and exit with N (0 connected, 1 failed, 8 not the publisher)\n"
-    "  --json          one JSON document on standard output (README: \"JSON output\")\n"
-    "  --lock-timeout SECONDS\n"
-    "                  how long to wait while another run or session holds the\n"
-    "                  configuration database (default 30; ZENTRA_LOCK_TIMEOUT)\n"
-    "  --help          print this text\n"
-    "  --version       print the version\n"
-    "\n"
-    "Exit status:\n"
-    "   0  installed, upgraded, or files deployed on a machine that is not the publisher\n"
-    "      (--dry-run: the run would do so; --status: shown)\n"
-    "   2  usage error, or a dial plan name that cannot be used\n"
-    "   3  the delivered file NAME.csv is missing, or could not be prepared for loading\n"
-    "   4  the connection to the configuration database failed\n"
-    "   5  the upgrade was refused: something it drops is still in use; nothing changed\n"
-    "   6  the CSV loader failed; no file was deployed\n"
-    "   7  a database error or another error stopped the installation\n"
-    "   8  the installer refused the dial plan before changing anything (--status:\n"
-    "      NAME.csv is damaged, or this machine is not the publisher)\n"
-    "   9  the dial-plan file could not be deployed\n"
-    "  10  a folder the files are deployed into could not be created\n"
-    "  11  another run or session held the configuration database longer than the\n"
-    "      wait allows; nothing changed\n";
+const char* const kUsageText = "Usage: zentra-setup [--json] [--lock-timeout SECONDS] NAME\n"
+                               "       zentra-setup [--json] [--lock-timeout SECONDS] --dry-run NAME\n"
+                               "       zentra-setup [--json] --status [NAME]\n"
+                               "       zentra-setup [--json] --connect-only\n"
+                               "       zentra-setup --help | --version\n"
+                               "\n"
+                               "Installs the dial plan NAME into the Orvilex configuration database, or upgrades\n"
+                               "the installed one, from the files in the current folder: NAME.csv, NAME,\n"
+                               "NAMEReadMe.txt and uninstall.exe. On a machine that is not the database\n"
+                               "publisher it only deploys the dial plan's files.\n"
+                               "\n"
+                               "  --dry-run NAME  do everything up to the changes, make them in a transaction\n"
+                               "                  that is rolled back, and tell what the run would change;\n"
+                               "                  nothing is kept (its log is NAME_preview.txt in the dial\n"
+                               "                  plan's folder, when that exists); exits as the run would\n"
+                               "  --status [NAME] the installed dial plans; with NAME, that dial plan against\n"
+                               "                  NAME.csv of the current folder, and the routes that use it\n"
+                               "  --connect-only  connect to the configuration database, print \"DBConnection: N\"\n"
+                               "                  and exit with N (0 connected, 1 failed, 8 not the publisher)\n"
+                               "  --json          one JSON document on standard output (README: \"JSON output\")\n"
+                               "  --lock-timeout SECONDS\n"
+                               "                  how long to wait while another run or session holds the\n"
+                               "                  configuration database (default 30; ZENTRA_LOCK_TIMEOUT)\n"
+                               "  --help          print this text\n"
+                               "  --version       print the version\n"
+                               "\n"
+                               "Exit status:\n"
+                               "   0  installed, upgraded, or files deployed on a machine that is not the publisher\n"
+                               "      (--dry-run: the run would do so; --status: shown)\n"
+                               "   2  usage error, or a dial plan name that cannot be used\n"
+                               "   3  the delivered file NAME.csv is missing, or could not be prepared for loading\n"
+                               "   4  the connection to the configuration database failed\n"
+                               "   5  the upgrade was refused: something it drops is still in use; nothing changed\n"
+                               "   6  the CSV loader failed; no file was deployed\n"
+                               "   7  a database error or another error stopped the installation\n"
+                               "   8  the installer refused the dial plan before changing anything (--status:\n"
+                               "      NAME.csv is damaged, or this machine is not the publisher)\n"
+                               "   9  the dial-plan file could not be deployed\n"
+                               "  10  a folder the files are deployed into could not be created\n"
+                               "  11  another run or session held the configuration database longer than the\n"
+                               "      wait allows; nothing changed\n";
 
 namespace {
 
@@ -98,8 +97,7 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
             } else {
                 seconds = argument.substr(argument.find('=') + 1);
             }
-            if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string::npos ||
-                seconds.size() > 5) {
+            if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string::npos || seconds.size() > 5) {
                 problem = "--lock-timeout takes a whole number of seconds, not \"" + seconds + "\"";
                 return false;
             }

@@ -40,14 +40,15 @@ nlohmann::ordered_json ChangesJsonOf(const PlanChanges& changes)
     for (const TableColumns& table : kTables) {
         const PlanChanges::Table& rows = changes.*table.changes;
         nlohmann::ordered_json json = {{"added", nlohmann::ordered_json::array()},
-                               {"deleted", nlohmann::ordered_json::array()},
-                               {"changed", nlohmann::ordered_json::array()}};
+                                       {"deleted", nlohmann::ordered_json::array()},
+                                       {"changed", nlohmann::ordered_json::array()}};
         for (const auto& row : rows.added)
             json["added"].push_back(RowJson(table, row));
         for (const auto& row : rows.deleted)
             json["deleted"].push_back(RowJson(table, row));
         for (const auto& change : rows.changed)
-            json["changed"].push_back({{"before", RowJson(table, change.before)}, {"after", RowJson(table, change.after)}});
+            json["changed"].push_back(
+                {{"before", RowJson(table, change.before)}, {"after", RowJson(table, change.after)}});
         all[table.table] = json;
     }
     return all;
@@ -58,9 +59,8 @@ nlohmann::ordered_json CountsJsonOf(const PlanChanges& changes)
     nlohmann::ordered_json counts = nlohmann::ordered_json::object();
     for (const TableColumns& table : kTables) {
         const PlanChanges::Table& rows = changes.*table.changes;
-        counts[table.table] = {{"added", rows.added.size()},
-                               {"deleted", rows.deleted.size()},
-                               {"changed", rows.changed.size()}};
+        counts[table.table] = {
+            {"added", rows.added.size()}, {"deleted", rows.deleted.size()}, {"changed", rows.changed.size()}};
     }
     return counts;
 }
@@ -96,7 +96,8 @@ nlohmann::ordered_json ToJson(const Outcome& outcome)
         {"road", outcome.road.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.road)},
         {"decidedBy", outcome.decidedBy},
         {"message", outcome.message},
-        {"log", outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.run.logPath)},
+        {"log",
+         outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.run.logPath)},
     };
     json["messages"] = nlohmann::ordered_json::array();
     for (const auto& [caption, text] : outcome.run.messages)

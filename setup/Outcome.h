@@ -14,15 +14,15 @@
 namespace setup {
 
 struct Outcome {
-    std::string mode;        // "install", "dry-run", "status", "connect-only"
-    std::string name;        // the dial plan, "" when none
+    std::string mode;  // "install", "dry-run", "status", "connect-only"
+    std::string name;  // the dial plan, "" when none
     int exitStatus = 0;
-    std::string result;      // what happened, in a word or two
-    std::string road;        // "new installation", "upgrade", "files only" or ""
-    std::string decidedBy;   // the step whose result decided the exit status
-    std::string message;     // the last word for a person
-    RunReport run;           // what the installer told
-    nlohmann::ordered_json status;   // what --status found
+    std::string result;             // what happened, in a word or two
+    std::string road;               // "new installation", "upgrade", "files only" or ""
+    std::string decidedBy;          // the step whose result decided the exit status
+    std::string message;            // the last word for a person
+    RunReport run;                  // what the installer told
+    nlohmann::ordered_json status;  // what --status found
 };
 
 // The JSON document of an outcome (the fields are described in README.md).

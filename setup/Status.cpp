@@ -51,8 +51,8 @@ long long Number(const std::string& text)
 void ListDialPlans(CZentraSetup& setup, Outcome& outcome)
 {
     const Rows plans = CZentraSetupSteps::Query(setup, "select pkid, name, description from DialPlan order by name");
-    const auto tags = ByPlan(CZentraSetupSteps::Query(
-        setup, "select fkDialPlan, count(*) from DialPlanTag group by fkDialPlan"));
+    const auto tags =
+        ByPlan(CZentraSetupSteps::Query(setup, "select fkDialPlan, count(*) from DialPlanTag group by fkDialPlan"));
     const auto instructions = ByPlan(CZentraSetupSteps::Query(
         setup, "select fkDialPlan, count(*), min(digitAnalysisID), max(digitAnalysisID) from DigitDiscardInstruction "
                "group by fkDialPlan"));
@@ -142,7 +142,8 @@ void ShowDialPlan(CZentraSetup& setup, const std::string& name, Outcome& outcome
         fileProblem = error.what();
     }
 
-    outcome.status = {{"installed", false}, {"file", haveFile ? nlohmann::ordered_json(csvFile) : nlohmann::ordered_json(nullptr)}};
+    outcome.status = {{"installed", false},
+                      {"file", haveFile ? nlohmann::ordered_json(csvFile) : nlohmann::ordered_json(nullptr)}};
     const Rows found =
         CZentraSetupSteps::Query(setup, "select pkid, description from DialPlan where name=" + Quoted(name));
     if (found.empty()) {
@@ -165,7 +166,8 @@ void ShowDialPlan(CZentraSetup& setup, const std::string& name, Outcome& outcome
             outcome.message = fileProblem;
         }
     } else {
-        const PlanRows installed = found.empty() ? PlanRows() : Keyed(CZentraSetupSteps::ReadPlanRows(setup, found.front().at(0)));
+        const PlanRows installed =
+            found.empty() ? PlanRows() : Keyed(CZentraSetupSteps::ReadPlanRows(setup, found.front().at(0)));
         const PlanChanges differences = CompareRows(installed, FileRows(file));
         Say() << csvFile << " against " << (found.empty() ? "an empty database" : "the installed rows")
               << " (+ the file adds, - the file drops, ~ differs):\n";

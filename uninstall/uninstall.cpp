@@ -126,8 +126,7 @@ void ShowMessage(const std::string& text, const std::string& caption)
 
 // The ending of a removal that failed before any file was deleted: the failure
 // goes to the log and to the user, the deployed files stay.
-int Fail(const std::string& text, const std::string& name, std::unique_ptr<CZentraSetup>& setup,
-         RemovalLog& log)
+int Fail(const std::string& text, const std::string& name, std::unique_ptr<CZentraSetup>& setup, RemovalLog& log)
 {
     log.Write(text);
     log.Flush();
@@ -153,7 +152,8 @@ void PrintJson(const std::string& name, int exitStatus)
         {"result", g_outcome.result},
         {"decidedBy", g_outcome.decidedBy},
         {"message", g_outcome.message},
-        {"log", g_outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(g_outcome.run.logPath)},
+        {"log", g_outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr)
+                                              : nlohmann::ordered_json(g_outcome.run.logPath)},
         {"blocking", BlockingRowsJson(g_outcome.run.blocking)},
     };
     std::printf("%s\n", json.dump(2).c_str());
@@ -196,8 +196,7 @@ int Uninstall(const std::string& commandLine)
         std::unique_ptr<CZentraSetup> none;
         g_outcome.decidedBy = "RunLock";
         return Fail(std::string("UnInstallation Failed.\nAnother run of Zentra on this machine holds its lock (") +
-                        kRunLockFile + ") longer than the wait allows. Try again once it has ended." +
-                        kNothingRemoved,
+                        kRunLockFile + ") longer than the wait allows. Try again once it has ended." + kNothingRemoved,
                     name, none, log);
     }
 
@@ -236,8 +235,8 @@ int Uninstall(const std::string& commandLine)
             default:
                 // A result this program does not know: the dial plan may still
                 // be in the database, so its files stay.
-                return Fail("UnInstallation Failed.\nThe removal ended with the result " +
-                                std::to_string(removal) + ", which this uninstaller does not know.\nThe dial "
+                return Fail("UnInstallation Failed.\nThe removal ended with the result " + std::to_string(removal) +
+                                ", which this uninstaller does not know.\nThe dial "
                                 "plan's files have been left in place.",
                             name, setup, log);
             }

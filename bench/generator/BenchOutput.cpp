@@ -47,10 +47,7 @@ std::string Values(const std::vector<std::string>& values)
     return text;
 }
 
-std::string OrNull(const std::string& value)
-{
-    return value.empty() ? "NULL" : value;
-}
+std::string OrNull(const std::string& value) { return value.empty() ? "NULL" : value; }
 
 // The rows of one table as INSERT statements of up to rowsPerInsert rows each.
 void AddInserts(const std::string& head, const std::vector<std::string>& rows, std::size_t rowsPerInsert,
@@ -74,16 +71,16 @@ void AddPlanRows(const DialPlan& plan, const std::vector<long>& ids, bool braced
     std::vector<std::string> rows;
     for (const Tag& tag : plan.tags)
         rows.push_back(Values({id(tag.pkid), tag.tag, id(plan.pkid), tag.suppress, tag.operatorMax}));
-    AddInserts("INSERT INTO DialPlanTag (pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max) VALUES ",
-               rows, rowsPerInsert, out);
+    AddInserts("INSERT INTO DialPlanTag (pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max) VALUES ", rows,
+               rowsPerInsert, out);
     rows.clear();
     for (std::size_t i = 0; i < plan.instructions.size(); ++i) {
         const Instruction& instruction = plan.instructions[i];
-        rows.push_back(Values({id(instruction.pkid), instruction.name, id(plan.pkid)}) + ", " +
-                       std::to_string(ids[i]) + ", '" + Quote(instruction.clause) + "'");
+        rows.push_back(Values({id(instruction.pkid), instruction.name, id(plan.pkid)}) + ", " + std::to_string(ids[i]) +
+                       ", '" + Quote(instruction.clause) + "'");
     }
-    AddInserts("INSERT INTO DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, clause) VALUES ",
-               rows, rowsPerInsert, out);
+    AddInserts("INSERT INTO DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, clause) VALUES ", rows,
+               rowsPerInsert, out);
     rows.clear();
     for (const Member& member : plan.members)
         rows.push_back(Values({id(member.pkid), id(member.instruction), id(member.tag)}));
@@ -101,8 +98,10 @@ void AddRoutingRows(const Routing& routing, std::vector<std::string>& out)
                       Values({row.pkid, row.routeFilter, row.tag, row.digits}) + ")");
     for (const auto& row : routing.patterns)
         out.push_back(
-            "INSERT INTO NumPlan (pkid, dnOrPattern, fkDialPlan, fkDigitDiscardInstruction, fkRouteFilter, description) VALUES (" +
-            Values({row.pkid, row.pattern, row.dialPlan, row.instruction, OrNull(row.routeFilter), row.description}) + ")");
+            "INSERT INTO NumPlan (pkid, dnOrPattern, fkDialPlan, fkDigitDiscardInstruction, fkRouteFilter, "
+            "description) VALUES (" +
+            Values({row.pkid, row.pattern, row.dialPlan, row.instruction, OrNull(row.routeFilter), row.description}) +
+            ")");
     for (const auto& row : routing.routeLists)
         out.push_back("INSERT INTO RouteList (pkid, name, fkDigitDiscardInstruction, description) VALUES (" +
                       Values({row.pkid, row.name, row.instruction, row.description}) + ")");
@@ -289,7 +288,8 @@ UpgradeWork UpgradeStatements(const Scenario& scenario)
     for (const std::string& pkid : obsoleteDdis)
         out.push_back("select * from RouteList where fkDigitDiscardInstruction = '" + Quote(pkid) + "'");
     for (const std::string& pkid : obsoleteDdis) {
-        out.push_back("Delete from DigitDiscardInstructionMember where fkDigitDiscardInstruction = '" + Quote(pkid) + "'");
+        out.push_back("Delete from DigitDiscardInstructionMember where fkDigitDiscardInstruction = '" + Quote(pkid) +
+                      "'");
         out.push_back("Delete from DigitDiscardInstruction where pkid = '" + Quote(pkid) + "'");
     }
 
@@ -300,8 +300,8 @@ UpgradeWork UpgradeStatements(const Scenario& scenario)
         if (std::find(dbTagPkids.begin(), dbTagPkids.end(), bare) == dbTagPkids.end())
             newTags.push_back(i);
     }
-    out.push_back("update DialPlan set description = '" + Quote(file.description) + "' where pkid='" +
-                  Quote(plan) + "'");
+    out.push_back("update DialPlan set description = '" + Quote(file.description) + "' where pkid='" + Quote(plan) +
+                  "'");
     for (std::size_t k = 0; k < 6 && k < file.instructions.size(); ++k)
         out.push_back("update DigitDiscardInstruction set clause = '" + Quote(file.instructions[k].clause) +
                       "' where fkDialPlan = '" + Quote(plan) + "' and name = '" + kPredefinedNames[k] + "'");
@@ -355,7 +355,8 @@ UpgradeWork UpgradeStatements(const Scenario& scenario)
     }
 
     auto member = [](const std::string& pkid, const std::string& ddi, const std::string& tag) {
-        return "Insert into DigitDiscardInstructionMember ( pkid, fkDigitDiscardInstruction, fkDialPlanTag) VALUES ( '" +
+        return "Insert into DigitDiscardInstructionMember ( pkid, fkDigitDiscardInstruction, fkDialPlanTag) VALUES ( "
+               "'" +
                Quote(pkid) + "', '" + Quote(ddi) + "', '" + Quote(tag) + "')";
     };
     // Members joining the six predefined instructions to the new tags: the
@@ -398,7 +399,8 @@ std::vector<std::string> RemovalStatements(const Scenario& scenario)
             "' and T1.fkDigitDiscardInstruction = T2.pkid",
         "select * from RouteFilter where fkDialPlan='" + plan + "'",
         "delete from DigitDiscardInstructionMember where (fkDigitDiscardInstruction in (select pkid from "
-        "DigitDiscardInstruction where fkDialPlan = '" + plan + "'))",
+        "DigitDiscardInstruction where fkDialPlan = '" +
+            plan + "'))",
         "delete from DigitDiscardInstruction where fkDialPlan='" + plan + "'",
         "delete from DialPlanTag where fkDialPlan='" + plan + "'",
         "delete from DialPlan where Name='" + name + "'",

@@ -10,8 +10,8 @@
 
 namespace bench {
 
-const char* const kPredefinedNames[6] = {"NoDigits",   "PreDot",           "PreAt",
-                                          "Trailing-#", "PreDot Trailing-#", "PreAt Trailing-#"};
+const char* const kPredefinedNames[6] = {"NoDigits",          "PreDot",          "PreAt", "Trailing-#",
+                                         "PreDot Trailing-#", "PreAt Trailing-#"};
 
 std::uint64_t Random::Next()
 {
@@ -65,17 +65,13 @@ std::string MakeGuid(std::uint64_t seed, std::uint32_t kind, std::uint64_t index
     const std::uint64_t high = random.Next();
     const std::uint64_t low = random.Next();
     char text[40];
-    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX",
-                  static_cast<unsigned>(high >> 32), static_cast<unsigned>((high >> 16) & 0xFFFF),
-                  static_cast<unsigned>(high & 0xFFFF), static_cast<unsigned>(low >> 48),
-                  static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(high >> 32),
+                  static_cast<unsigned>((high >> 16) & 0xFFFF), static_cast<unsigned>(high & 0xFFFF),
+                  static_cast<unsigned>(low >> 48), static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
     return text;
 }
 
-std::string Braced(const std::string& guid)
-{
-    return "{" + guid + "}";
-}
+std::string Braced(const std::string& guid) { return "{" + guid + "}"; }
 
 namespace {
 
@@ -95,32 +91,47 @@ enum Kind : std::uint32_t {
 };
 
 const char* const kTagWords[] = {
-    "INTERNATIONAL-ACCESS", "INTERNATIONAL-DIRECT-DIAL", "COUNTRY-CODE",      "NATIONAL-NUMBER",
-    "PRE-DOT",              "PRE-AT",                    "TRAILING-#",        "AREA-CODE",
-    "OFFICE-CODE",          "SUBSCRIBER",                "LOCAL-DIRECT-DIAL", "TRUNK-PREFIX",
-    "CARRIER-CODE",         "SERVICE",                   "TOLL-FREE",         "PREMIUM-SERVICE",
-    "EMERGENCY",            "VOICEMAIL-ACCESS",          "INTERNATIONAL-OPERATOR",
-    "NATIONAL-OPERATOR",    "LOCAL-AREA-CODE",           "TRANSIT-NETWORK",   "SATELLITE-SERVICE",
+    "INTERNATIONAL-ACCESS",
+    "INTERNATIONAL-DIRECT-DIAL",
+    "COUNTRY-CODE",
+    "NATIONAL-NUMBER",
+    "PRE-DOT",
+    "PRE-AT",
+    "TRAILING-#",
+    "AREA-CODE",
+    "OFFICE-CODE",
+    "SUBSCRIBER",
+    "LOCAL-DIRECT-DIAL",
+    "TRUNK-PREFIX",
+    "CARRIER-CODE",
+    "SERVICE",
+    "TOLL-FREE",
+    "PREMIUM-SERVICE",
+    "EMERGENCY",
+    "VOICEMAIL-ACCESS",
+    "INTERNATIONAL-OPERATOR",
+    "NATIONAL-OPERATOR",
+    "LOCAL-AREA-CODE",
+    "TRANSIT-NETWORK",
+    "SATELLITE-SERVICE",
     "ROUTE-CLASS",
 };
 constexpr std::size_t kTagWordCount = sizeof kTagWords / sizeof kTagWords[0];
 
 const char* const kInstructionWords[] = {
-    "11D->10D", "10D->7D", "Intl Strip", "Trunk Prefix Drop", "Area Code Drop",
-    "Carrier Select", "Operator Strip", "Service Strip", "Toll Bypass", "NANP Local",
+    "11D->10D",       "10D->7D",        "Intl Strip",    "Trunk Prefix Drop", "Area Code Drop",
+    "Carrier Select", "Operator Strip", "Service Strip", "Toll Bypass",       "NANP Local",
 };
 constexpr std::size_t kInstructionWordCount = sizeof kInstructionWords / sizeof kInstructionWords[0];
 
-const char* const kPlanNames[] = {"NorthAmerica", "EuropeWest", "AsiaPacific", "LatinAmerica",
-                                  "Oceania",      "AfricaSouth", "MiddleEast", "Nordic"};
+const char* const kPlanNames[] = {"NorthAmerica", "EuropeWest",  "AsiaPacific", "LatinAmerica",
+                                  "Oceania",      "AfricaSouth", "MiddleEast",  "Nordic"};
 constexpr std::size_t kPlanNameCount = sizeof kPlanNames / sizeof kPlanNames[0];
 
-const char* const kFirstClauses[6] = {"", "PRE-DOT", "PRE-AT", "TRAILING-#", "PRE-DOT TRAILING-#",
-                                      "PRE-AT TRAILING-#"};
+const char* const kFirstClauses[6] = {"", "PRE-DOT", "PRE-AT", "TRAILING-#", "PRE-DOT TRAILING-#", "PRE-AT TRAILING-#"};
 const char* const kSecondClauses[6] = {
-    "INTERNATIONAL-ACCESS",       "PRE-DOT INTERNATIONAL-ACCESS",
-    "PRE-AT, INTERNATIONAL-ACCESS", "TRAILING-# SERVICE",
-    "PRE-DOT TRAILING-#, SERVICE",  "PRE-AT TRAILING-#, SERVICE COUNTRY-CODE",
+    "INTERNATIONAL-ACCESS", "PRE-DOT INTERNATIONAL-ACCESS", "PRE-AT, INTERNATIONAL-ACCESS",
+    "TRAILING-# SERVICE",   "PRE-DOT TRAILING-#, SERVICE",  "PRE-AT TRAILING-#, SERVICE COUNTRY-CODE",
 };
 
 std::string TagText(std::size_t index, const std::string& prefix)
@@ -196,9 +207,8 @@ std::vector<std::size_t> MemberCounts(std::size_t tags, std::size_t instructions
     return counts;
 }
 
-DialPlan MakePlan(std::uint64_t seed, std::uint64_t planNo, const std::string& name,
-                  const std::string& description, std::size_t tagCount, std::size_t instructionCount,
-                  std::size_t memberCount, Random& random)
+DialPlan MakePlan(std::uint64_t seed, std::uint64_t planNo, const std::string& name, const std::string& description,
+                  std::size_t tagCount, std::size_t instructionCount, std::size_t memberCount, Random& random)
 {
     if (instructionCount < 6)
         throw std::invalid_argument("a dial plan has at least the six predefined instructions");
@@ -240,8 +250,8 @@ DialPlan MakePlan(std::uint64_t seed, std::uint64_t planNo, const std::string& n
 
 std::string Pattern(Random& random)
 {
-    static const char* const kShapes[] = {"9.1[2-9]XX[2-9]XXXXXX", "9.011!", "9.[2-9]XXXXXX",
-                                          "8.XXXX", "9.1800XXXXXXX", "9.911", "7.@", "9.0!#"};
+    static const char* const kShapes[] = {"9.1[2-9]XX[2-9]XXXXXX", "9.011!", "9.[2-9]XXXXXX", "8.XXXX",
+                                          "9.1800XXXXXXX",         "9.911",  "7.@",           "9.0!#"};
     std::string pattern = kShapes[random.Below(8)];
     pattern = std::to_string(1 + random.Below(99)) + "*" + pattern;
     return pattern;
@@ -249,10 +259,9 @@ std::string Pattern(Random& random)
 
 // Routes, route lists and route filters that use the given tags and
 // instructions of a plan.
-void AddRouting(std::uint64_t seed, std::uint64_t& rowNo, const DialPlan& plan,
-                const std::vector<std::size_t>& tags, const std::vector<std::size_t>& instructions,
-                std::size_t filterCount, std::size_t patternCount, std::size_t routeListCount,
-                Random& random, Routing& routing)
+void AddRouting(std::uint64_t seed, std::uint64_t& rowNo, const DialPlan& plan, const std::vector<std::size_t>& tags,
+                const std::vector<std::size_t>& instructions, std::size_t filterCount, std::size_t patternCount,
+                std::size_t routeListCount, Random& random, Routing& routing)
 {
     std::vector<std::string> filters;
     for (std::size_t f = 0; f < filterCount; ++f) {
@@ -390,16 +399,15 @@ Scenario BuildScenario(const Options& options)
     for (const DialPlan& plan : scenario.others) {
         const auto tags = random.Choose(15, plan.tags.size());
         const auto instructions = random.Choose(12, plan.instructions.size());
-        AddRouting(options.seed, routingNo, plan, tags, instructions, 3, 40, 6, random,
-                   scenario.otherRouting);
+        AddRouting(options.seed, routingNo, plan, tags, instructions, 3, 40, 6, random, scenario.otherRouting);
     }
 
     // The measured plan, first version.
-    const std::string firstDescription =
-        "Benchmark dial plan " + options.name + ", " + std::to_string(options.tags) + " tags, " +
-        std::to_string(options.instructions) + " instructions, first version";
-    scenario.first = MakePlan(options.seed, 0, options.name, firstDescription, options.tags,
-                              options.instructions, options.members, random);
+    const std::string firstDescription = "Benchmark dial plan " + options.name + ", " + std::to_string(options.tags) +
+                                         " tags, " + std::to_string(options.instructions) +
+                                         " instructions, first version";
+    scenario.first = MakePlan(options.seed, 0, options.name, firstDescription, options.tags, options.instructions,
+                              options.members, random);
     const DialPlan& first = scenario.first;
 
     // Rows that the routing will use once the plan is installed; the second
@@ -409,8 +417,8 @@ Scenario BuildScenario(const Options& options)
     const auto usedTags = random.Choose(usedTagCount, first.tags.size());
     const auto usedInstructions = random.Choose(usedInstructionCount, first.instructions.size());
     AddRouting(options.seed, routingNo, first, usedTags, usedInstructions,
-               std::max<std::size_t>(2, std::min<std::size_t>(8, usedTagCount / 6)),
-               3 * usedInstructionCount, usedInstructionCount / 3 + 1, random, scenario.planRouting);
+               std::max<std::size_t>(2, std::min<std::size_t>(8, usedTagCount / 6)), 3 * usedInstructionCount,
+               usedInstructionCount / 3 + 1, random, scenario.planRouting);
 
     // The second version: drop a share of the tags and of the other
     // instructions (never one in use), add as many new ones.
@@ -424,8 +432,8 @@ Scenario BuildScenario(const Options& options)
     std::set<std::string> droppedTags, droppedInstructions;
     for (std::size_t k : random.Choose(std::min(wantTags, tagCandidates.size()), tagCandidates.size()))
         droppedTags.insert(first.tags[tagCandidates[k]].pkid);
-    for (std::size_t k : random.Choose(std::min(wantInstructions, instructionCandidates.size()),
-                                       instructionCandidates.size()))
+    for (std::size_t k :
+         random.Choose(std::min(wantInstructions, instructionCandidates.size()), instructionCandidates.size()))
         droppedInstructions.insert(first.instructions[instructionCandidates[k]].pkid);
     scenario.droppedTags = scenario.addedTags = droppedTags.size();
     scenario.droppedInstructions = scenario.addedInstructions = droppedInstructions.size();
@@ -470,15 +478,16 @@ Scenario BuildScenario(const Options& options)
             second.members.push_back(member);
     const std::size_t perInstruction =
         first.instructions.size() > 6
-            ? std::max<std::size_t>(1, std::min<std::size_t>(5, options.members / (2 * (first.instructions.size() - 6))))
+            ? std::max<std::size_t>(1,
+                                    std::min<std::size_t>(5, options.members / (2 * (first.instructions.size() - 6))))
             : 1;
     std::uint64_t memberNo = 0;
     for (std::size_t i : newInstructions) {
         if (second.tags.empty())
             break;
         for (std::size_t t : random.Choose(std::min(perInstruction, second.tags.size()), second.tags.size()))
-            second.members.push_back({MakeGuid(options.seed, kNewMemberRow, memberNo++),
-                                      second.instructions[i].pkid, second.tags[t].pkid});
+            second.members.push_back(
+                {MakeGuid(options.seed, kNewMemberRow, memberNo++), second.instructions[i].pkid, second.tags[t].pkid});
     }
     std::vector<std::size_t> keptOthers;
     for (std::size_t i = 6; i < second.instructions.size(); ++i)
@@ -486,8 +495,8 @@ Scenario BuildScenario(const Options& options)
             keptOthers.push_back(i);
     for (std::size_t t = second.tags.size() - scenario.addedTags; t < second.tags.size(); ++t) {
         for (std::size_t p = 0; p < 6; ++p)
-            second.members.push_back({MakeGuid(options.seed, kNewMemberRow, memberNo++),
-                                      second.instructions[p].pkid, second.tags[t].pkid});
+            second.members.push_back(
+                {MakeGuid(options.seed, kNewMemberRow, memberNo++), second.instructions[p].pkid, second.tags[t].pkid});
         if (!keptOthers.empty())
             second.members.push_back(
                 {MakeGuid(options.seed, kNewMemberRow, memberNo++),

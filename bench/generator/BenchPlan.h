@@ -33,16 +33,16 @@ std::string MakeGuid(std::uint64_t seed, std::uint32_t kind, std::uint64_t index
 std::string Braced(const std::string& guid);
 
 struct Tag {
-    std::string pkid;      // bare, upper case
+    std::string pkid;  // bare, upper case
     std::string tag;
-    std::string suppress;  // suppressFromRouteFilter: "t" or "f"
+    std::string suppress;     // suppressFromRouteFilter: "t" or "f"
     std::string operatorMax;  // tkOperator_Max: one character
 };
 
 struct Instruction {
     std::string pkid;  // bare, upper case
     std::string name;
-    long daId = 0;     // digitAnalysisID as the vendor's file numbers it
+    long daId = 0;  // digitAnalysisID as the vendor's file numbers it
     std::string clause;
 };
 
@@ -87,15 +87,15 @@ struct Options {
     std::size_t tags = 50;
     std::size_t instructions = 20;  // the six predefined ones included
     std::size_t members = 300;
-    double change = 0.10;           // share of tags and other instructions replaced
+    double change = 0.10;  // share of tags and other instructions replaced
     std::uint64_t seed = 20260108;
     std::size_t otherPlans = 5;
 };
 
 struct Scenario {
     Options options;
-    DialPlan first;   // the version that is installed
-    DialPlan second;  // the version that upgrades it
+    DialPlan first;                // the version that is installed
+    DialPlan second;               // the version that upgrades it
     std::vector<DialPlan> others;  // installed before the benchmark starts
     Routing otherRouting;          // routes of the other dial plans
     Routing planRouting;           // routes set up on the installed plan (kept rows only)

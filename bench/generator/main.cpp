@@ -57,8 +57,8 @@ std::string ServiceFile(const bench::DialPlan& plan, const char* version)
 
 std::string ReadMe(const bench::DialPlan& plan, const char* version)
 {
-    return "Dial plan " + plan.name + " (" + version + ")\r\n\r\n" + plan.description +
-           "\r\n\r\nRun uninstall.exe " + plan.name + " to remove it.\r\n";
+    return "Dial plan " + plan.name + " (" + version + ")\r\n\r\n" + plan.description + "\r\n\r\nRun uninstall.exe " +
+           plan.name + " to remove it.\r\n";
 }
 
 void WriteVersion(const std::string& folder, const bench::DialPlan& plan, const char* version)
@@ -79,9 +79,8 @@ std::size_t Count(const char* option, const char* value)
     return static_cast<std::size_t>(number);
 }
 
-const char* const kUsage =
-    "usage: zentra-bench-gen --out DIR [--name NAME] [--tags N] [--instructions N]\n"
-    "                        [--members N] [--change SHARE] [--seed N] [--other-plans N]\n";
+const char* const kUsage = "usage: zentra-bench-gen --out DIR [--name NAME] [--tags N] [--instructions N]\n"
+                           "                        [--members N] [--change SHARE] [--seed N] [--other-plans N]\n";
 
 }  // namespace
 
@@ -157,10 +156,9 @@ int main(int argc, char** argv)
         add("dropped_tags", std::to_string(scenario.droppedTags));
         add("dropped_instructions", std::to_string(scenario.droppedInstructions));
         add("other_plans", std::to_string(scenario.others.size()));
-        add("routing_rows", std::to_string(scenario.planRouting.filters.size() +
-                                           scenario.planRouting.filterMembers.size() +
-                                           scenario.planRouting.patterns.size() +
-                                           scenario.planRouting.routeLists.size()));
+        add("routing_rows",
+            std::to_string(scenario.planRouting.filters.size() + scenario.planRouting.filterMembers.size() +
+                           scenario.planRouting.patterns.size() + scenario.planRouting.routeLists.size()));
         add("install_statements", std::to_string(install.size()));
         add("upgrade_statements", std::to_string(upgrade.statements.size()));
         add("upgrade_obsolete_tags", std::to_string(upgrade.obsoleteTags));

@@ -199,12 +199,12 @@ TEST(GeneratedFile, SameOptionsGiveTheSameBytesAndAnotherSeedOthers)
 TEST(GeneratedPlan, HasTheRequestedSizeAndConsistentMembers)
 {
     for (const Options& options : {Small(), [] {
-             Options large;
-             large.tags = 2000;
-             large.instructions = 2000;
-             large.members = 20000;
-             return large;
-         }()}) {
+                                       Options large;
+                                       large.tags = 2000;
+                                       large.instructions = 2000;
+                                       large.members = 20000;
+                                       return large;
+                                   }()}) {
         const Scenario scenario = bench::BuildScenario(options);
         const auto& plan = scenario.first;
         EXPECT_EQ(plan.tags.size(), options.tags);
@@ -414,9 +414,9 @@ TEST(UpgradeWork, MatchesTheChangesBetweenTheVersions)
     std::string quoted = scenario.second.description;
     for (std::string::size_type at = quoted.find('\''); at != std::string::npos; at = quoted.find('\'', at + 2))
         quoted.insert(at, 1, '\'');
-    EXPECT_NE(std::find(s.begin(), s.end(),
-                        "update DialPlan set description = '" + quoted + "' where pkid='" + plan + "'"),
-              s.end());
+    EXPECT_NE(
+        std::find(s.begin(), s.end(), "update DialPlan set description = '" + quoted + "' where pkid='" + plan + "'"),
+        s.end());
     EXPECT_NE(std::find(s.begin(), s.end(),
                         "update DigitDiscardInstruction set clause = '" + scenario.second.instructions[4].clause +
                             "' where fkDialPlan = '" + plan + "' and name = 'PreDot Trailing-#'"),

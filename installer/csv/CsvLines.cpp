@@ -48,8 +48,7 @@ CommaPositions FindCommas(const std::string& line)
     return commas;
 }
 
-std::string FieldBetween(const std::string& line, std::string::size_type after,
-                         std::string::size_type before)
+std::string FieldBetween(const std::string& line, std::string::size_type after, std::string::size_type before)
 {
     if (after == std::string::npos)
         return std::string();

@@ -20,8 +20,7 @@ constexpr const char* kMemberMarker = "Table:DigitDiscardInstructionMember,,";
 // Every type row holds it (the first column of every table is its pkid).
 constexpr const char* kTypeRowText = "UNIQUEIDENTIFIER";
 // The exact type row of the DigitDiscardInstruction section.
-constexpr const char* kInstructionTypeRow =
-    "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
+constexpr const char* kInstructionTypeRow = "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
 
 // The whole file by its Windows path; false when it cannot be opened or read
 // through.
@@ -65,7 +64,6 @@ CommaPositions FindCommas(const std::string& line);
 // The text between two commas of a row: from the character after the comma at
 // `after` (npos: the row has no such comma, so the field is empty) up to the
 // comma at `before` (npos: to the end of the line).
-std::string FieldBetween(const std::string& line, std::string::size_type after,
-                         std::string::size_type before);
+std::string FieldBetween(const std::string& line, std::string::size_type after, std::string::size_type before);
 
 }  // namespace zentra_csv

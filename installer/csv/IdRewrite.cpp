@@ -26,8 +26,8 @@ void ReplaceDigitAnalysisId(std::string& line, long long id)
 bool SameRows(const dialplan::DialPlanFile& a, const dialplan::DialPlanFile& b)
 {
     using dialplan::Table;
-    for (Table table : {Table::DialPlan, Table::DialPlanTag, Table::DigitDiscardInstruction,
-                        Table::DigitDiscardInstructionMember}) {
+    for (Table table :
+         {Table::DialPlan, Table::DialPlanTag, Table::DigitDiscardInstruction, Table::DigitDiscardInstructionMember}) {
         const auto& first = a.section(table).rows;
         const auto& second = b.section(table).rows;
         if (first.size() != second.size())

@@ -117,8 +117,7 @@ bool CZentraSetup::WriteRewrittenFile(const zentra_csv::RewrittenFile& rewrite, 
     if (check == nullptr) {
         ShowInstallerMessage("Cannot open the new CSVFile for read", "Cannot open the new CSVFile for read");
     } else {
-        while (std::getc(check) != EOF) {
-        }
+        while (std::getc(check) != EOF) {}
         std::fclose(check);
     }
     return true;

@@ -39,10 +39,7 @@ const std::vector<std::string> kRouteTables = {"NumPlan", "RouteList", "RouteFil
 // usable (nothing touched, no log). Everything from the lookup to the deletes
 // runs in one transaction under the run lock; a database error reaches the
 // caller with the dial plan whole.
-int CZentraSetup::UnInstallDialPlan(std::string name)
-{
-    return UnInstallDialPlanRun(name, nullptr);
-}
+int CZentraSetup::UnInstallDialPlan(std::string name) { return UnInstallDialPlanRun(name, nullptr); }
 
 int CZentraSetup::UnInstallDialPlanRun(const std::string& name, RunReport* report)
 {
@@ -58,8 +55,7 @@ int CZentraSetup::UnInstallDialPlanRun(const std::string& name, RunReport* repor
 
     // Fits: the name check bounds the name so that the whole path with its
     // terminator takes at most 256 characters.
-    const std::string logPath =
-        std::string(kZentraFolder) + name + "\\" + name + "_uninstall.txt";
+    const std::string logPath = std::string(kZentraFolder) + name + "\\" + name + "_uninstall.txt";
     std::fill(m_logPath, m_logPath + sizeof(m_logPath), '\0');
     logPath.copy(m_logPath, sizeof(m_logPath) - 1);
     if (report != nullptr)
@@ -116,14 +112,16 @@ int CZentraSetup::UnInstallDialPlanRun(const std::string& name, RunReport* repor
     } references[] = {
         {"select * from NumPlan where fkDialPlan='" + quotedPkid + "'", 9},
         {"select * from NumPlan where fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction "
-         "where fkDialPlan = '" + quotedPkid + "')",
+         "where fkDialPlan = '" +
+             quotedPkid + "')",
          9},
-        {"Select * from RouteList T1, DigitDiscardInstruction T2 where T2.fkDialPlan= '" +
-             quotedPkid + "' and T1.fkDigitDiscardInstruction = T2.pkid",
+        {"Select * from RouteList T1, DigitDiscardInstruction T2 where T2.fkDialPlan= '" + quotedPkid +
+             "' and T1.fkDigitDiscardInstruction = T2.pkid",
          10},
         {"select * from RouteFilter where fkDialPlan='" + quotedPkid + "'", 11},
         {"select * from RouteFilterMember where fkDialPlanTag in (select pkid from DialPlanTag "
-         "where fkDialPlan = '" + quotedPkid + "')",
+         "where fkDialPlan = '" +
+             quotedPkid + "')",
          11},
     };
     for (const auto& reference : references) {
@@ -134,16 +132,14 @@ int CZentraSetup::UnInstallDialPlanRun(const std::string& name, RunReport* repor
         }
     }
 
-    const std::string deleteMembers = std::string("delete from DigitDiscardInstructionMember") +
-                                      " where (fkDigitDiscardInstruction" +
-                                      " in (select pkid from DigitDiscardInstruction" +
-                                      " where fkDialPlan = '" + quotedPkid + "'))";
+    const std::string deleteMembers =
+        std::string("delete from DigitDiscardInstructionMember") + " where (fkDigitDiscardInstruction" +
+        " in (select pkid from DigitDiscardInstruction" + " where fkDialPlan = '" + quotedPkid + "'))";
     Log(deleteMembers);
     Log("\n\n");
     RunUpdate(deleteMembers);
 
-    const std::string deleteInstructions =
-        "delete from DigitDiscardInstruction where fkDialPlan='" + quotedPkid + "'";
+    const std::string deleteInstructions = "delete from DigitDiscardInstruction where fkDialPlan='" + quotedPkid + "'";
     Log(deleteInstructions);
     Log("\n\n");
     RunUpdate(deleteInstructions);
@@ -157,8 +153,9 @@ int CZentraSetup::UnInstallDialPlanRun(const std::string& name, RunReport* repor
     Log("\n\n");
     CloseLog();
     if (RunUpdate(deleteDialPlan) < 1)
-        throw odbc::SQLException("\"" + deleteDialPlan + "\" deleted no row: another session has removed the dial "
-                                 "plan meanwhile",
+        throw odbc::SQLException("\"" + deleteDialPlan +
+                                     "\" deleted no row: another session has removed the dial "
+                                     "plan meanwhile",
                                  "ZE001");
 
     ReleaseQuery();

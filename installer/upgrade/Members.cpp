@@ -69,8 +69,7 @@ void CZentraSetup::InsertDDIMPredefinedDDI()
                     continue;
                 }
                 const std::size_t r = match->second;
-                const std::string insert =
-                    MemberInsert(m_csvDdiMemberPkids[r], instruction, m_csvDdiMemberTags[r]);
+                const std::string insert = MemberInsert(m_csvDdiMemberPkids[r], instruction, m_csvDdiMemberTags[r]);
                 Log(insert);
                 Log("\n");
                 RunChange(insert, 1);

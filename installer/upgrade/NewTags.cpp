@@ -30,8 +30,8 @@ void CZentraSetup::UpdateDialPlanDescription()
 {
     OpenLog();
     Log("UpdateDialPlanDescription\n");
-    const std::string update = "update DialPlan set description = '" + SqlQuote(m_csvDescription) +
-                               "' where pkid='" + SqlQuote(m_dialPlanPkid) + "'";
+    const std::string update = "update DialPlan set description = '" + SqlQuote(m_csvDescription) + "' where pkid='" +
+                               SqlQuote(m_dialPlanPkid) + "'";
     Log("\n");
     Log(update);
     CloseLog();

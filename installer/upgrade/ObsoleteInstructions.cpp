@@ -69,9 +69,9 @@ void CZentraSetup::ObsoleteDigitDiscardInstruction()
 
 void CZentraSetup::ObsoleteDDIInUse_RP_TP()
 {
-    const std::vector<std::string> inUse = NamesInUse(
-        "ObsoleteDDIInUse_RP_TP\n", "select * from NumPlan where fkDigitDiscardInstruction = '",
-        m_obsoleteDdiPkids, m_obsoleteDdiNames);
+    const std::vector<std::string> inUse =
+        NamesInUse("ObsoleteDDIInUse_RP_TP\n", "select * from NumPlan where fkDigitDiscardInstruction = '",
+                   m_obsoleteDdiPkids, m_obsoleteDdiNames);
     // A pattern reference chooses the wording of the refusal.
     if (!inUse.empty())
         m_ddiInUse = true;
@@ -80,9 +80,9 @@ void CZentraSetup::ObsoleteDDIInUse_RP_TP()
 
 void CZentraSetup::ObsoleteDDIInUse_RL()
 {
-    const std::vector<std::string> inUse = NamesInUse(
-        "ObsoleteDDIInUse_RL\n", "select * from RouteList where fkDigitDiscardInstruction = '",
-        m_obsoleteDdiPkids, m_obsoleteDdiNames);
+    const std::vector<std::string> inUse =
+        NamesInUse("ObsoleteDDIInUse_RL\n", "select * from RouteList where fkDigitDiscardInstruction = '",
+                   m_obsoleteDdiPkids, m_obsoleteDdiNames);
     m_obsoleteDdisInUse.insert(m_obsoleteDdisInUse.end(), inUse.begin(), inUse.end());
 }
 
@@ -96,9 +96,10 @@ int CZentraSetup::CheckObsoleteDDIInUse()
     }
     const std::string names = zentra_upgrade::JoinWithCommas(m_obsoleteDdisInUse);
     const std::string message =
-        m_ddiInUse ? "The DDIs " + names +
-                         " are associated with Route/Translation Patterns but are deleted in the new dial plan version"
-                   : "The DDIs " + names + " are associated with Route Lists but are deleted in the new dial plan version";
+        m_ddiInUse
+            ? "The DDIs " + names +
+                  " are associated with Route/Translation Patterns but are deleted in the new dial plan version"
+            : "The DDIs " + names + " are associated with Route Lists but are deleted in the new dial plan version";
     ShowInstallerMessage(message, "Installation Failed");
     CloseLog();
     return 5;

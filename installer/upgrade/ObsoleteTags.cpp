@@ -37,8 +37,8 @@ void CZentraSetup::ObsoleteDialPlanTag()
 void CZentraSetup::ObsoleteTagInUse()
 {
     const std::vector<std::string> inUse =
-        NamesInUse("ObsoleteTagInUse\n", "Select * from RouteFilterMember where fkDialPlanTag = '",
-                   m_obsoleteTagPkids, m_obsoleteTags);
+        NamesInUse("ObsoleteTagInUse\n", "Select * from RouteFilterMember where fkDialPlanTag = '", m_obsoleteTagPkids,
+                   m_obsoleteTags);
     m_obsoleteTagsInUse.insert(m_obsoleteTagsInUse.end(), inUse.begin(), inUse.end());
 }
 

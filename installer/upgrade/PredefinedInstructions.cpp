@@ -11,9 +11,12 @@ void CZentraSetup::UpdatePredefinedDDI()
     // The file lists the predefined instructions first, in this order; each
     // file row's clause goes to the installed instruction of that name.
     static const char* const kClosingTexts[6] = {
-        "' and name = 'NoDigits'",   "' and name = 'PreDot'",
-        "' and name = 'PreAt'",      "' and name = 'Trailing-#'",
-        "' and name = 'PreDot Trailing-#'", "' and name = 'PreAt Trailing-#'",
+        "' and name = 'NoDigits'",
+        "' and name = 'PreDot'",
+        "' and name = 'PreAt'",
+        "' and name = 'Trailing-#'",
+        "' and name = 'PreDot Trailing-#'",
+        "' and name = 'PreAt Trailing-#'",
     };
 
     OpenLog();

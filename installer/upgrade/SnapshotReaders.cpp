@@ -31,8 +31,8 @@ void CZentraSetup::DBReadDigitDiscardInstructionTable()
     OpenLog();
     Log("\n\n");
     Log("\nStart of DBReadDigitDiscardInstructionTable\n");
-    const std::string query = "select * from DigitDiscardInstruction where fkDialPlan='" +
-                              SqlQuote(m_dialPlanPkid) + "' ORDER BY digitAnalysisID";
+    const std::string query = "select * from DigitDiscardInstruction where fkDialPlan='" + SqlQuote(m_dialPlanPkid) +
+                              "' ORDER BY digitAnalysisID";
     Log(query);
     Log("\n\n");
     Log("The DigitDiscardInstruction table entries are");

@@ -20,10 +20,7 @@ const std::vector<std::string> kRouteTables = {"NumPlan", "RouteList", "RouteFil
 
 }  // namespace
 
-int CZentraSetup::UpgradeDialPlan(std::string name)
-{
-    return UpgradeInTransaction(name, RunOptions());
-}
+int CZentraSetup::UpgradeDialPlan(std::string name) { return UpgradeInTransaction(name, RunOptions()); }
 
 int CZentraSetup::UpgradeInTransaction(const std::string& name, const RunOptions& options)
 {
@@ -56,7 +53,8 @@ int CZentraSetup::UpgradeInTransaction(const std::string& name, const RunOptions
 
         if (run->lockRows("DialPlan", "pkid = '" + SqlQuote(m_dialPlanPkid) + "'") != 1) {
             OpenLog();
-            Log("The dial plan " + name + " is no longer installed: another run has removed it since it was "
+            Log("The dial plan " + name +
+                " is no longer installed: another run has removed it since it was "
                 "looked up. Nothing has been changed.\n");
             CloseLog();
             return decided("UpgradeDialPlan", 13);

@@ -36,8 +36,8 @@ std::string LogOfAllCopied(const std::string& name)
 {
     return "\nThe dial plan file is " + name + "Copied the Dial Plan file to = " + kDialPlan + name +
            "\nCopied the uninstall file uninstall.exe to the path " + kZentra + name +
-           "\\uninstall.exe\nCopied the ReadMe file " + name + "ReadMe.txt to the path " + kZentra +
-           name + "\\ReadMe.txt\n";
+           "\\uninstall.exe\nCopied the ReadMe file " + name + "ReadMe.txt to the path " + kZentra + name +
+           "\\ReadMe.txt\n";
 }
 
 // Deployment touches no database; the prefix only maps the folders.
@@ -54,14 +54,25 @@ TEST(CopyDialPlanFile, DeploysEachFileItCanAndReportsEachItCannot)
         std::string log;
         bool deployed[3];  // afterwards: the dial-plan file, the uninstaller, the read-me
     } cases[] = {
-        {"all files copied, replacing those deployed before", "Foo", "", true, {{"Foo", kCompletion}},
-         kLogStart + kLogDialPlan + kLogUninstall + kLogReadMe, {true, true, true}},
-        {"the dial-plan file missing stops the deployment", "Foo", "Foo", false,
+        {"all files copied, replacing those deployed before",
+         "Foo",
+         "",
+         true,
+         {{"Foo", kCompletion}},
+         kLogStart + kLogDialPlan + kLogUninstall + kLogReadMe,
+         {true, true, true}},
+        {"the dial-plan file missing stops the deployment",
+         "Foo",
+         "Foo",
+         false,
          {{"Foo", "Failed to Copy the DialPlan file to the path C:\\Program Files\\Norvane\\DialPlan\\Foo "}},
          kLogStart + "Failed to copy the DialPlan file to the destination "
                      "C:\\Program Files\\Norvane\\DialPlan\\FooGetLastError = 2\n",
          {false, false, false}},
-        {"the read-me missing is shown before the completion", "Foo", "FooReadMe.txt", false,
+        {"the read-me missing is shown before the completion",
+         "Foo",
+         "FooReadMe.txt",
+         false,
          {{"FooReadMe.txt", "Failed to Copy the ReadMe file to the path "
                             "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\ReadMe.txt "},
           {"Foo", kCompletion}},
@@ -69,19 +80,33 @@ TEST(CopyDialPlanFile, DeploysEachFileItCanAndReportsEachItCannot)
              "Failed to copy the ReadMe file FooReadMe.txt to the path "
              "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\ReadMe.txt\nGetLastError = 2\n",
          {true, true, false}},
-        {"the uninstaller missing does not keep the read-me back", "Foo", "uninstall.exe", false,
+        {"the uninstaller missing does not keep the read-me back",
+         "Foo",
+         "uninstall.exe",
+         false,
          {{"uninstall.exe", "Failed to Copy the UnInstall file to the path "
                             "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\uninstall.exe "},
           {"Foo", kCompletion}},
          kLogStart + kLogDialPlan +
              "Failed to copy the uninstall file to the path "
-             "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\uninstall.exe\nGetLastError = 2\n" + kLogReadMe,
+             "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\uninstall.exe\nGetLastError = 2\n" +
+             kLogReadMe,
          {true, false, true}},
         // Delivered beside the files of another dial plan Foo.
-        {"a name with a dot deploys its own files", "Foo.Bar", "", false, {{"Foo.Bar", kCompletion}},
-         LogOfAllCopied("Foo.Bar"), {true, true, true}},
-        {"percent signs and quotes in the name logged literally", quoted, "", false, {{quoted, kCompletion}},
-         LogOfAllCopied(quoted), {true, true, true}},
+        {"a name with a dot deploys its own files",
+         "Foo.Bar",
+         "",
+         false,
+         {{"Foo.Bar", kCompletion}},
+         LogOfAllCopied("Foo.Bar"),
+         {true, true, true}},
+        {"percent signs and quotes in the name logged literally",
+         quoted,
+         "",
+         false,
+         {{quoted, kCompletion}},
+         LogOfAllCopied(quoted),
+         {true, true, true}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);

@@ -47,9 +47,9 @@ protected:
     {
         for (int id : ids)
             db->exec("insert into DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, "
-                     "clause) values ('{6C1F0E2A-0000-4000-8000-" + std::to_string(100000000000 + id) +
-                     "}', 'Other', '{6C1F0E2A-0000-4000-8000-0000000000FF}', " + std::to_string(id) +
-                     ", '')");
+                     "clause) values ('{6C1F0E2A-0000-4000-8000-" +
+                     std::to_string(100000000000 + id) + "}', 'Other', '{6C1F0E2A-0000-4000-8000-0000000000FF}', " +
+                     std::to_string(id) + ", '')");
     }
 
     std::string logText(const std::string& name)

@@ -28,8 +28,7 @@ const List kPlan = {"Table:DialPlan,,", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(20
 const List kTags = {"Table:DialPlanTag,,,,", "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)"};
 const List kInstructions = {"Table:DigitDiscardInstruction,,,,",
                             "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText"};
-const List kMembers = {"Table:DigitDiscardInstructionMember,,",
-                       "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"};
+const List kMembers = {"Table:DigitDiscardInstructionMember,,", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"};
 
 // The rows of the column lists of one section, each list as long as the first.
 List JoinRows(const std::vector<const List*>& columns)
@@ -109,43 +108,62 @@ TEST(CsvReaders, EdgesOfTheLayout)
         Fields expected;
     } cases[] = {
         {"an empty line right after a type row ends the section",
-         Lines(Concat({kPlan, kTags, {"", "{T},LATE,{D},f,1", ""}, kInstructions, {"", "{I},Late,{D},1,X", ""},
-                       kMembers, {"", "{M},{I},{T}"}})),
+         Lines(Concat({kPlan,
+                       kTags,
+                       {"", "{T},LATE,{D},f,1", ""},
+                       kInstructions,
+                       {"", "{I},Late,{D},1,X", ""},
+                       kMembers,
+                       {"", "{M},{I},{T}"}})),
          {{"description", {"Desc"}}}},
         // The sections missing here leave their lists empty.
         {"a section running to the end of the file without a line end",
          Lines(Concat({kPlan, kMembers, {"{M1},{I1},{T1}"}})) + "{M2},{I2},{T2}",
          {{"description", {"Desc"}}, {"members", {"{M1}|{I1}|{T1}", "{M2}|{I2}|{T2}"}}}},
         {"a line of commas is a row of empty fields",
-         Lines(Concat({kPlan, kTags, {",,,,", "{T},AFTER,{D},t,1", ""}, kInstructions,
-                       {",,,,", "{I},After,{D},2,C", ""}, kMembers, {",,", "{M},{I},{T}"}})),
-         {{"description", {"Desc"}}, {"tags", {"|||", "{T}|AFTER|t|1"}},
-          {"instructions", {"|||", "{I}|After|2|C"}}, {"members", {"||", "{M}|{I}|{T}"}}}},
+         Lines(Concat({kPlan,
+                       kTags,
+                       {",,,,", "{T},AFTER,{D},t,1", ""},
+                       kInstructions,
+                       {",,,,", "{I},After,{D},2,C", ""},
+                       kMembers,
+                       {",,", "{M},{I},{T}"}})),
+         {{"description", {"Desc"}},
+          {"tags", {"|||", "{T}|AFTER|t|1"}},
+          {"instructions", {"|||", "{I}|After|2|C"}},
+          {"members", {"||", "{M}|{I}|{T}"}}}},
         // A double quote opens no quoted field: a comma inside still separates.
         {"last fields keep their commas, the operator maximum is one character",
-         Lines({"Table:DialPlan,,", "pkid,name,description", kPlan[1], "{D},Foo,North, South, and \"quoted, text\"",
-                "", kTags[0], kTags[1], "{T1},TWO,{D},f,12", "{T2},EMPTY,{D},t,", "{T3},EXTRA,{D},f,3,more",
+         Lines({"Table:DialPlan,,", "pkid,name,description", kPlan[1], "{D},Foo,North, South, and \"quoted, text\"", "",
+                kTags[0], kTags[1], "{T1},TWO,{D},f,12", "{T2},EMPTY,{D},t,", "{T3},EXTRA,{D},f,3,more",
                 "{T4},\"Quoted,Tag\",{D},f,1", "", kInstructions[0], kInstructions[1],
-                "{I},11D->10D,{D},7,INTERNATIONAL-ACCESS COUNTRY-CODE, NATIONAL-NUMBER,,", "", kMembers[0],
-                kMembers[1], "{M},{I},{T1},{T2}"}),
+                "{I},11D->10D,{D},7,INTERNATIONAL-ACCESS COUNTRY-CODE, NATIONAL-NUMBER,,", "", kMembers[0], kMembers[1],
+                "{M},{I},{T1},{T2}"}),
          {{"description", {"North, South, and \"quoted, text\""}},
           {"tags", {"{T1}|TWO|f|1", "{T2}|EMPTY|t|", "{T3}|EXTRA|f|3", "{T4}|\"Quoted|{D}|f"}},
           {"instructions", {"{I}|11D->10D|7|INTERNATIONAL-ACCESS COUNTRY-CODE, NATIONAL-NUMBER,,"}},
           {"members", {"{M}|{I}|{T1},{T2}"}}}},
         // The member section, which comes first, is not taken for the instructions.
         {"sections in any order, markers found within their line",
-         Lines(Concat({kPlan,
-                       {"Table:DigitDiscardInstructionMember,,,", "pkid,fkDigitDiscardInstruction,fkDialPlanTag",
-                        kMembers[1], "{M},{I},{T}", "", "x Table:DigitDiscardInstruction,,,,,", kInstructions[1],
-                        "{I},NoDigits,{D},1,", ""},
-                       kTags, {"{T},TAG,{D},f,1"}})),
-         {{"description", {"Desc"}}, {"tags", {"{T}|TAG|f|1"}}, {"instructions", {"{I}|NoDigits|1|"}},
+         Lines(Concat(
+             {kPlan,
+              {"Table:DigitDiscardInstructionMember,,,", "pkid,fkDigitDiscardInstruction,fkDialPlanTag", kMembers[1],
+               "{M},{I},{T}", "", "x Table:DigitDiscardInstruction,,,,,", kInstructions[1], "{I},NoDigits,{D},1,", ""},
+              kTags,
+              {"{T},TAG,{D},f,1"}})),
+         {{"description", {"Desc"}},
+          {"tags", {"{T}|TAG|f|1"}},
+          {"instructions", {"{I}|NoDigits|1|"}},
           {"members", {"{M}|{I}|{T}"}}}},
         {"rows with too few fields give empty fields",
-         Lines(Concat({{kPlan[0], kPlan[1], "{D}", ""}, kTags, {"{T},SHORT", ""}, kInstructions, {"{I}", ""},
-                       kMembers, {"{M},{I}"}})),
-         {{"description", {""}}, {"tags", {"{T}|SHORT||"}}, {"instructions", {"{I}|||"}},
-          {"members", {"{M}|{I}|"}}}},
+         Lines(Concat({{kPlan[0], kPlan[1], "{D}", ""},
+                       kTags,
+                       {"{T},SHORT", ""},
+                       kInstructions,
+                       {"{I}", ""},
+                       kMembers,
+                       {"{M},{I}"}})),
+         {{"description", {""}}, {"tags", {"{T}|SHORT||"}}, {"instructions", {"{I}|||"}}, {"members", {"{M}|{I}|"}}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);

@@ -25,9 +25,14 @@ std::string Guid(int n) { return "3F2504E0-4F89-41D3-9A0C-0305E82C33" + std::to_
 const std::string kD = Guid(1), kT1 = Guid(2), kT2 = Guid(3), kM1 = Guid(4), kM2 = Guid(5);
 std::string Instruction(int k) { return Guid(10 + k); }  // k from 1
 
-const char* const kNames[7] = {"NoDigits", "PreDot", "PreAt", "Trailing-#", "PreDot Trailing-#", "PreAt Trailing-#",
-                               "11D->10D"};
-const char* const kClauses[7] = {"", "PRE-DOT", "PRE-AT", "TRAILING-#", "PRE-DOT TRAILING-#", "PRE-AT TRAILING-#",
+const char* const kNames[7] = {"NoDigits",          "PreDot",           "PreAt",   "Trailing-#",
+                               "PreDot Trailing-#", "PreAt Trailing-#", "11D->10D"};
+const char* const kClauses[7] = {"",
+                                 "PRE-DOT",
+                                 "PRE-AT",
+                                 "TRAILING-#",
+                                 "PRE-DOT TRAILING-#",
+                                 "PRE-AT TRAILING-#",
                                  "LONG-DISTANCE-DIRECT-DIAL, AREA-CODE 100%s"};
 
 std::string Braced(const std::string& guid) { return "{" + guid + "}"; }
@@ -36,12 +41,19 @@ std::string Braced(const std::string& guid) { return "{" + guid + "}"; }
 List DialPlanLines(const std::string& name, const std::vector<std::string>& ids)
 {
     const std::string d = Braced(kD);
-    List lines = {"Table:DialPlan,,", "pkid,name,description", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
-                  d + "," + name + ",Test dial plan, 10 and 11 digits", "",
-                  "Table:DialPlanTag,,,,", "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
+    List lines = {"Table:DialPlan,,",
+                  "pkid,name,description",
+                  "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
+                  d + "," + name + ",Test dial plan, 10 and 11 digits",
+                  "",
+                  "Table:DialPlanTag,,,,",
+                  "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
                   "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)",
-                  Braced(kT1) + ",LONG-DISTANCE-DIRECT-DIAL," + d + ",f,1", Braced(kT2) + ",AREA-CODE," + d + ",t,2", "",
-                  "Table:DigitDiscardInstruction,,,,", "pkid,name,fkDialPlan,digitAnalysisID,clause",
+                  Braced(kT1) + ",LONG-DISTANCE-DIRECT-DIAL," + d + ",f,1",
+                  Braced(kT2) + ",AREA-CODE," + d + ",t,2",
+                  "",
+                  "Table:DigitDiscardInstruction,,,,",
+                  "pkid,name,fkDialPlan,digitAnalysisID,clause",
                   "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText"};
     for (int k = 0; k < 7; ++k)
         lines.push_back(Braced(Instruction(k + 1)) + "," + kNames[k] + "," + d + "," + ids.at(k) + "," + kClauses[k]);
@@ -80,25 +92,23 @@ TEST_P(InstallRoadTest, NewInstallationWritesTheWholeLogAndLoadsTheRewrittenRows
 {
     ASSERT_NO_FATAL_FAILURE(install("Foo"));
 
-    std::string expected =
-        "\n\nBefore the start of CheckNewDialPlan"
-        "select * from DialPlan where name='Foo'select * from DialPlan where name='Foo'"
-        "\n\nThe Dial Plan table entries are\npkid, name, description \nNew Installation"
-        "\n\nIn ReplaceDAId\n";
+    std::string expected = "\n\nBefore the start of CheckNewDialPlan"
+                           "select * from DialPlan where name='Foo'select * from DialPlan where name='Foo'"
+                           "\n\nThe Dial Plan table entries are\npkid, name, description \nNew Installation"
+                           "\n\nIn ReplaceDAId\n";
     List written = DialPlanLines("Foo", {"3", "5", "6", "7", "8", "9", "10"});
     written.erase(written.begin() + 21);  // the empty line after the instructions is not logged
     for (const std::string& line : written)
         expected += "\n" + line;
-    expected +=
-        "End of the function\n"
-        "Before calling ZentraInstallCSVFile\n"
-        "After calling ZentraInstallCSVFile\n"
-        "\nThe dial plan file is Foo"
-        "Copied the Dial Plan file to = C:\\Program Files\\Norvane\\DialPlan\\Foo\n"
-        "Copied the uninstall file uninstall.exe to the path "
-        "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\uninstall.exe\n"
-        "Copied the ReadMe file FooReadMe.txt to the path "
-        "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\ReadMe.txt\n";
+    expected += "End of the function\n"
+                "Before calling ZentraInstallCSVFile\n"
+                "After calling ZentraInstallCSVFile\n"
+                "\nThe dial plan file is Foo"
+                "Copied the Dial Plan file to = C:\\Program Files\\Norvane\\DialPlan\\Foo\n"
+                "Copied the uninstall file uninstall.exe to the path "
+                "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\uninstall.exe\n"
+                "Copied the ReadMe file FooReadMe.txt to the path "
+                "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\ReadMe.txt\n";
     EXPECT_EQ(logText("Foo"), expected);
 
     // The rows loaded are the rewritten ones.
@@ -107,7 +117,8 @@ TEST_P(InstallRoadTest, NewInstallationWritesTheWholeLogAndLoadsTheRewrittenRows
     for (int k = 0; k < 7; ++k)
         expectedRows.push_back({Instruction(k + 1), kNames[k], ids[k], kClauses[k]});
     EXPECT_EQ(db->query("select pkid, name, digitAnalysisID, clause from DigitDiscardInstruction "
-                        "where fkDialPlan = '" + kD + "' order by digitAnalysisID"),
+                        "where fkDialPlan = '" +
+                        kD + "' order by digitAnalysisID"),
               expectedRows);
 
     // No step but the deployment showed anything.

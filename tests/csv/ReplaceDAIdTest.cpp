@@ -22,12 +22,18 @@ namespace {
 
 // A small dial plan: one tag, three instructions (the clause of the third holds
 // commas), one member; the DialPlan row's description holds commas too.
-const List kHead = {
-    "Table:DialPlan,,", "pkid,name,description", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
-    "{D},Foo,Foo dial plan, 7, 10 and 11 digits", "",
-    "Table:DialPlanTag,,,,", "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
-    "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)", "{T},INTERNATIONAL-ACCESS,{D},f,1", "",
-    "Table:DigitDiscardInstruction,,,,", "pkid,name,fkDialPlan,digitAnalysisID,clause"};
+const List kHead = {"Table:DialPlan,,",
+                    "pkid,name,description",
+                    "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
+                    "{D},Foo,Foo dial plan, 7, 10 and 11 digits",
+                    "",
+                    "Table:DialPlanTag,,,,",
+                    "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
+                    "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)",
+                    "{T},INTERNATIONAL-ACCESS,{D},f,1",
+                    "",
+                    "Table:DigitDiscardInstruction,,,,",
+                    "pkid,name,fkDialPlan,digitAnalysisID,clause"};
 const std::string kTypeRow = "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
 // The instruction rows with the given digit-analysis IDs.
 List Rows(const char* id1, const char* id2, const char* id3)
@@ -91,21 +97,42 @@ TEST_P(ReplaceDAIdTest, RewritesTheFileWithTheSmallestFreeIdsInFileOrder)
         List written;  // written and logged up to that empty line
         List rest;     // written and logged after it
     } cases[] = {
-        {"bare LF line ends", "Lf", {}, Lines(kDelivered, "\n"), Concat({kHead, {kTypeRow}, Rows("1", "2", "3")}),
+        {"bare LF line ends",
+         "Lf",
+         {},
+         Lines(kDelivered, "\n"),
+         Concat({kHead, {kTypeRow}, Rows("1", "2", "3")}),
          kTail},
-        {"the instruction section at the end of the file, its last row without line end", "End", {},
+        {"the instruction section at the end of the file, its last row without line end",
+         "End",
+         {},
          Lines(Concat({kHead, {kTypeRow, "{I1},NoDigits,{D},7,"}}), "\n") + "{I2},PreDot,{D},8,PRE-DOT",
-         Concat({kHead, {kTypeRow, "{I1},NoDigits,{D},1,", "{I2},PreDot,{D},2,PRE-DOT"}}), {}},
-        {"a section without rows", "Empty", {}, Lines(Concat({kHead, {kTypeRow, ""}, kTail})),
-         Concat({kHead, {kTypeRow}}), kTail},
-        {"the type row written in its exact form", "Type", {},
+         Concat({kHead, {kTypeRow, "{I1},NoDigits,{D},1,", "{I2},PreDot,{D},2,PRE-DOT"}}),
+         {}},
+        {"a section without rows",
+         "Empty",
+         {},
+         Lines(Concat({kHead, {kTypeRow, ""}, kTail})),
+         Concat({kHead, {kTypeRow}}),
+         kTail},
+        {"the type row written in its exact form",
+         "Type",
+         {},
          Lines(Concat({kHead, {" " + kTypeRow + ",,extra"}, Rows("1", "2", "77")})),
-         Concat({kHead, {kTypeRow}, Rows("1", "2", "3")}), {}},
-        {"percent signs and quotes written literally", "O'Neil 100%s%d", {},
+         Concat({kHead, {kTypeRow}, Rows("1", "2", "3")}),
+         {}},
+        {"percent signs and quotes written literally",
+         "O'Neil 100%s%d",
+         {},
          Lines(Concat({kHead, {kTypeRow, "{I1},Pct %s,{D},7,100%n%s%d%% DIGITS"}})),
-         Concat({kHead, {kTypeRow, "{I1},Pct %s,{D},1,100%n%s%d%% DIGITS"}}), {}},
-        {"IDs 1, 2 and 4 in use", "Foo", {4, 1, 2}, Lines(kDelivered),
-         Concat({kHead, {kTypeRow}, Rows("3", "5", "6")}), kTail},
+         Concat({kHead, {kTypeRow, "{I1},Pct %s,{D},1,100%n%s%d%% DIGITS"}}),
+         {}},
+        {"IDs 1, 2 and 4 in use",
+         "Foo",
+         {4, 1, 2},
+         Lines(kDelivered),
+         Concat({kHead, {kTypeRow}, Rows("3", "5", "6")}),
+         kTail},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
@@ -174,8 +201,9 @@ TEST_P(ReplaceDAIdTest, FailuresLeaveTheDeliveredFileAsItWas)
     probe.setLogPath(kZentra + "Baz\\Baz_install.txt");
     WriteFile("Baz.csv", Lines(kDelivered));
     probe.ReplaceDAId("Baz");
-    expectBoxes(4, "Baz.csv", "Failed to Copy the CSV file to the path "
-                              "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Baz\\Baz.csv ");
+    expectBoxes(4, "Baz.csv",
+                "Failed to Copy the CSV file to the path "
+                "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Baz\\Baz.csv ");
     EXPECT_EQ(ReadFile("Baz.csv"), Lines(Concat({kHead, {kTypeRow}, Rows("1", "2", "3"), {""}, kTail})));
     EXPECT_EQ(ReadFile("Baz_new.csv"), Lines(kDelivered));
 

@@ -45,10 +45,12 @@ Lines PlanSection()
 }
 Lines TagSection()
 {
-    return {"Table:DialPlanTag,,,,", "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
+    return {"Table:DialPlanTag,,,,",
+            "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max",
             "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)",
             kTag + ",INTERNATIONAL-ACCESS," + kPlan + ",f,1",
-            "{A0000000-0000-4000-8000-000000000002},PRE-DOT," + kPlan + ",t,", ""};
+            "{A0000000-0000-4000-8000-000000000002},PRE-DOT," + kPlan + ",t,",
+            ""};
 }
 Lines InstructionSection()
 {
@@ -108,7 +110,10 @@ Verdict CheckText(const std::string& text)
 // allows only just: each one accepted, and read alike by every reader.
 TEST(ReaderAgreement, FilesWrittenInEveryAllowedWayAreReadAlikeByEveryReader)
 {
-    struct Case { const char* what; std::string text; };
+    struct Case {
+        const char* what;
+        std::string text;
+    };
     const Lines sample = Sample();
     const Lines instructionsLast = Concat({PlanSection(), TagSection(), MemberSection(), InstructionSection()});
     std::string loneCr = Join(WithoutLastLine(sample), "\n");
@@ -127,23 +132,35 @@ TEST(ReaderAgreement, FilesWrittenInEveryAllowedWayAreReadAlikeByEveryReader)
         {"no line end after the last row", WithoutFinalLineEnd(Join(WithoutLastLine(sample)))},
         {"a lone CR ending the file", loneCr},
         {"CRs inside fields", carriages},
-        {"members, instructions, tags", Join(Concat({PlanSection(), MemberSection(), InstructionSection(), TagSection()}))},
+        {"members, instructions, tags",
+         Join(Concat({PlanSection(), MemberSection(), InstructionSection(), TagSection()}))},
         {"instructions last, running to the end of the file", Join(WithoutLastLine(instructionsLast))},
         {"instructions last, no line end at all", WithoutFinalLineEnd(Join(WithoutLastLine(instructionsLast)))},
         {"sections without rows",
          Join({"Table:DialPlan", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)", kPlan + ",Plan,", "",
                "Table:DialPlanTag,,,,", "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)", "",
-               "Table:DigitDiscardInstruction,,,,",
-               "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText", "",
-               "Table:DigitDiscardInstructionMember,,", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"})},
+               "Table:DigitDiscardInstruction,,,,", "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText",
+               "", "Table:DigitDiscardInstructionMember,,", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"})},
         {"markers with more text, notes between sections and before type rows",
-         Join({"Table:DialPlan,,,extra", "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)", kPlan + ",Plan,\"Quoted, not\"",
-               "", "a note", ",,,", "Table:DialPlanTag,,,,,", "a note, with a comma", "\"quoted\"",
+         Join({"Table:DialPlan,,,extra",
+               "UNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)",
+               kPlan + ",Plan,\"Quoted, not\"",
+               "",
+               "a note",
+               ",,,",
+               "Table:DialPlanTag,,,,,",
+               "a note, with a comma",
+               "\"quoted\"",
                "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)",
-               kTag + ", TAG ," + kPlan + ",,12", "", "", "x Table:DigitDiscardInstruction,,,, y",
+               kTag + ", TAG ," + kPlan + ",,12",
+               "",
+               "",
+               "x Table:DigitDiscardInstruction,,,, y",
                "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText",
-               kInstruction + ",Name," + kPlan + ",-2147483648,UNIQUEIDENTIFIER, Table:DialPlan", "",
-               "Table:DigitDiscardInstructionMember,,", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER",
+               kInstruction + ",Name," + kPlan + ",-2147483648,UNIQUEIDENTIFIER, Table:DialPlan",
+               "",
+               "Table:DigitDiscardInstructionMember,,",
+               "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER",
                "{c0000000-0000-4000-8000-000000000001}," + kInstruction + "," + kTag})},
     };
     for (const Case& c : cases) {
@@ -168,7 +185,11 @@ TEST(ReaderAgreement, DifferenceNamesTheFirstValueThatDiffers)
     ASSERT_EQ(reader_agreement::Difference(expected, read), "");
     ASSERT_EQ(read.sections.at(0).at(0).at(0), kTag);
 
-    struct Case { const char* what; std::function<void(InstallerLists&)> change; const char* named; };
+    struct Case {
+        const char* what;
+        std::function<void(InstallerLists&)> change;
+        const char* named;
+    };
     const Case cases[] = {
         {"description", [](InstallerLists& l) { l.description += " "; }, "DialPlan description: the installer reads"},
         {"a braced pkid bare", [](InstallerLists& l) { l.sections[0][0][1] = "A0000000-0000-4000-8000-000000000002"; },
@@ -197,7 +218,10 @@ TEST(ReaderAgreement, DifferenceNamesTheFirstValueThatDiffers)
 // the corpus folders is listed here.
 TEST(ReaderAgreement, CommittedCorpusIsAcceptedOrRefusedAsListedAndReadAlike)
 {
-    struct Case { const char* file; const char* refusal; };
+    struct Case {
+        const char* file;
+        const char* refusal;
+    };
     const Case cases[] = {
         {"seed/example-v1.csv", ""},
         {"seed/example-v2.csv", ""},
@@ -211,7 +235,8 @@ TEST(ReaderAgreement, CommittedCorpusIsAcceptedOrRefusedAsListedAndReadAlike)
          "input.csv: line 1: the marker line of the DialPlan section holds \"UNIQUEIDENTIFIER\""},
         // Taken for the instructions' type row by the rewrite.
         {"regression/description-holds-instruction-type-row.csv",
-         "input.csv: line 4: a row holds the text \"UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText\""},
+         "input.csv: line 4: a row holds the text "
+         "\"UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText\""},
     };
     const std::filesystem::path corpus = std::filesystem::path(zentra_test::SourceDir()) / "fuzz" / "corpus";
     std::vector<std::string> listed, present;

@@ -69,8 +69,7 @@ TEST_F(DataSourceTest, PublisherIsThisHostExactlyWithCase)
 
     std::string other = zentra_test::HostName();
     for (char& c : other)
-        c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c)
-                                                                           : std::toupper(c));
+        c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
     probe.server() = other;
     EXPECT_EQ(8, probe.CheckPublisher());
 
@@ -112,8 +111,8 @@ TEST_P(DBConnectionTest, ConnectsToTheRegisteredDatabaseAndKeepsTheConnection)
     ASSERT_EQ(0, setup.DBConnection());
     EXPECT_EQ(zentra_test::HostName(), probe.server());
     EXPECT_EQ(database->database(), probe.database());
-    EXPECT_EQ("Driver={SQL Server};Server=" + zentra_test::HostName() + ";Database=" +
-                  database->database() + ";Trusted_Connection=yes",
+    EXPECT_EQ("Driver={SQL Server};Server=" + zentra_test::HostName() + ";Database=" + database->database() +
+                  ";Trusted_Connection=yes",
               probe.connectString());
     ExpectHostTables(setup);
 
@@ -125,8 +124,7 @@ TEST_P(DBConnectionTest, ConnectsToTheRegisteredDatabaseAndKeepsTheConnection)
 
 TEST_P(DBConnectionTest, AnotherServerIsNotThePublisher)
 {
-    prefix->registerDataSource("SERVER=not-" + zentra_test::HostName() +
-                               ";DATABASE=" + database->database());
+    prefix->registerDataSource("SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + database->database());
     EXPECT_EQ(8, setup.DBConnection());
     EXPECT_FALSE(probe.connection());
     EXPECT_EQ("", probe.connectString()) << "no connection may be attempted";
@@ -139,9 +137,8 @@ TEST_P(DBConnectionTest, NoServerInTheRegistryIsAFailedConnection)
 {
     const std::string host = zentra_test::HostName();
     const std::string hive = prefix->path() + "/system.reg";
-    const std::string key =
-        "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]\n";
+    const std::string key = "Windows Registry Editor Version 5.00\n\n"
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]\n";
     const struct {
         const char* what;
         std::string registry;  // the text of system.reg; empty: no file
@@ -150,9 +147,8 @@ TEST_P(DBConnectionTest, NoServerInTheRegistryIsAFailedConnection)
         {"the key without the value", key + "\"Other\"=\"SERVER=" + host + "\"\n"},
         {"an empty value", key + "\"DBConnection0\"=\"\"\n"},
         {"a value of another type", key + "\"DBConnection0\"=dword:00000001\n"},
-        {"a value too long for its buffer",
-         key + "\"DBConnection0\"=\"SERVER=" + host + ";DATABASE=" + database->database() + ";" +
-             std::string(300, 'x') + "\"\n"},
+        {"a value too long for its buffer", key + "\"DBConnection0\"=\"SERVER=" + host + ";DATABASE=" +
+                                                database->database() + ";" + std::string(300, 'x') + "\"\n"},
         {"no SERVER=", key + "\"DBConnection0\"=\"DATABASE=" + database->database() + "\"\n"},
         {"keys in lower case", key + "\"DBConnection0\"=\"server=" + host + ";database=x\"\n"},
         {"an empty server name", key + "\"DBConnection0\"=\"SERVER=;DATABASE=x\"\n"},
@@ -168,9 +164,8 @@ TEST_P(DBConnectionTest, NoServerInTheRegistryIsAFailedConnection)
         EXPECT_FALSE(freshProbe.connection());
         EXPECT_EQ("", freshProbe.connectString()) << "no connection may be attempted";
         if (c.registry.empty()) {  // the key is created on the way
-            EXPECT_NE(std::string::npos,
-                      zentra_test::ReadFile(hive).find(
-                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]"));
+            EXPECT_NE(std::string::npos, zentra_test::ReadFile(hive).find(
+                                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor]"));
         }
     }
 }
@@ -178,8 +173,7 @@ TEST_P(DBConnectionTest, NoServerInTheRegistryIsAFailedConnection)
 TEST_P(DBConnectionTest, FailedConnectionAnswersOneAndRetries)
 {
     const std::string unreachable =
-        GetParam() == Backend::SQLite ? prefix->path() + "/missing-folder/orvilex.db"
-                                      : "zentra_no_such_database";
+        GetParam() == Backend::SQLite ? prefix->path() + "/missing-folder/orvilex.db" : "zentra_no_such_database";
     prefix->registerDataSource("SERVER=" + zentra_test::HostName() + ";DATABASE=" + unreachable);
     EXPECT_EQ(1, setup.DBConnection());
     EXPECT_FALSE(probe.connection());
@@ -243,8 +237,7 @@ TEST(InstallerObjectTest, StepWithoutConnectionRaisesClearError)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DBConnectionTest,
-                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(Backends, DBConnectionTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& param) { return zentra_test::BackendName(param.param); });
 
 }  // namespace

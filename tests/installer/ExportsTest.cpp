@@ -43,8 +43,8 @@ TEST(ExportsTest, OnlyTheInstallerIsExported)
         if (line.empty())
             continue;
         // Sanitizer builds add instrumentation symbols of their own.
-        if (line.rfind("__odr_asan", 0) == 0 || line.rfind("__asan", 0) == 0 ||
-            line.rfind("__ubsan", 0) == 0 || line.rfind("__sanitizer", 0) == 0)
+        if (line.rfind("__odr_asan", 0) == 0 || line.rfind("__asan", 0) == 0 || line.rfind("__ubsan", 0) == 0 ||
+            line.rfind("__sanitizer", 0) == 0)
             continue;
         if (line.rfind("CZentraSetup::", 0) == 0)
             ++classMembers;
@@ -53,18 +53,17 @@ TEST(ExportsTest, OnlyTheInstallerIsExported)
         else if (line == "nZentraSetup")
             variable = true;
         else if (line.find("std::") == std::string::npos && line.find("__gnu_cxx") == std::string::npos &&
-                 line.rfind("_init", 0) != 0 && line.rfind("_fini", 0) != 0 &&
-                 line.rfind("__bss", 0) != 0 && line.rfind("_edata", 0) != 0 &&
-                 line.rfind("_end", 0) != 0)
+                 line.rfind("_init", 0) != 0 && line.rfind("_fini", 0) != 0 && line.rfind("__bss", 0) != 0 &&
+                 line.rfind("_edata", 0) != 0 && line.rfind("_end", 0) != 0)
             ADD_FAILURE() << "unexpected export: " << line;
     }
     EXPECT_TRUE(function);
     EXPECT_TRUE(variable);
     // Constructors, copy, assignment, destructor and every step.
     EXPECT_GE(classMembers, 40);
-    for (const char* method : {"CZentraSetup::DBConnection()", "CZentraSetup::ReplaceDAId(",
-                               "CZentraSetup::CopyDialPlanFile()", "CZentraSetup::UnInstallDialPlan(",
-                               "CZentraSetup::InsertDDIMNewDDI()", "CZentraSetup::operator=("})
+    for (const char* method :
+         {"CZentraSetup::DBConnection()", "CZentraSetup::ReplaceDAId(", "CZentraSetup::CopyDialPlanFile()",
+          "CZentraSetup::UnInstallDialPlan(", "CZentraSetup::InsertDDIMNewDDI()", "CZentraSetup::operator=("})
         EXPECT_NE(std::string::npos, symbols.find(method)) << method;
 }
 

@@ -38,8 +38,8 @@ protected:
 
     std::string installLog(const std::string& name)
     {
-        return zentra_test::ReadFile(prefix->hostPath(
-            "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" + name + "\\" + name + "_install.txt"));
+        return zentra_test::ReadFile(
+            prefix->hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" + name + "\\" + name + "_install.txt"));
     }
 
     std::unique_ptr<Prefix> prefix;
@@ -66,8 +66,8 @@ TEST_P(InstallDriverTest, NewDialPlanIsReportedWithItsLog)
 TEST_P(InstallDriverTest, LookupLogShowsTheRowRunTogether)
 {
     makeFolder("Foo");
-    database->exec(std::string("insert into DialPlan (pkid, name, description) values ('") +
-                   kFooPkid + "', 'Foo', 'North, 100%')");
+    database->exec(std::string("insert into DialPlan (pkid, name, description) values ('") + kFooPkid +
+                   "', 'Foo', 'North, 100%')");
     probe.setLogPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\Foo_install.txt");
     EXPECT_FALSE(probe.CheckNewDialPlan("Foo"));
     EXPECT_EQ(kFooPkid, probe.dialPlanPkid());
@@ -85,8 +85,8 @@ TEST_P(InstallDriverTest, NameWithQuoteOrPercentIsHandledLiterally)
     const std::string log = installLog("O'Brien 100%");
     EXPECT_NE(std::string::npos, log.find("select * from DialPlan where name='O''Brien 100%'")) << log;
 
-    database->exec(std::string("insert into DialPlan (pkid, name, description) values ('") +
-                   kFooPkid + "', 'O''Brien 100%', 'quoted')");
+    database->exec(std::string("insert into DialPlan (pkid, name, description) values ('") + kFooPkid +
+                   "', 'O''Brien 100%', 'quoted')");
     CZentraSetup second;
     CZentraSetupTestProbe secondProbe(second);
     ASSERT_EQ(0, second.DBConnection());
@@ -98,8 +98,8 @@ TEST_P(InstallDriverTest, NameWithQuoteOrPercentIsHandledLiterally)
 TEST_P(InstallDriverTest, BadNameIsRefusedBeforeAnythingIsTouched)
 {
     zentra_test::MessageBoxCapture boxes;
-    for (const std::string& name : std::vector<std::string>{"", ".", "..", "a\\b", "..\\..\\x", "x/y", "end.", "end ",
-                                   std::string(101, 'n')}) {
+    for (const std::string& name :
+         std::vector<std::string>{"", ".", "..", "a\\b", "..\\..\\x", "x/y", "end.", "end ", std::string(101, 'n')}) {
         CZentraSetup fresh;
         EXPECT_EQ(12, fresh.DialPlanMain(name)) << "name '" << name << "'";
         EXPECT_EQ(std::string(256, '\0'), std::string(CZentraSetupTestProbe(fresh).logPath(), 256));
@@ -116,8 +116,7 @@ TEST_P(InstallDriverTest, MissingFolderIsRefusedWithAMessage)
     ASSERT_EQ(1u, boxes.boxes().size());
     EXPECT_EQ("Installation Failed", boxes.boxes()[0].caption);
     EXPECT_NE(std::string::npos, boxes.boxes()[0].text.find("NoFolder_install.txt"));
-    EXPECT_FALSE(zentra_test::FileExists(
-        prefix->hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\NoFolder")));
+    EXPECT_FALSE(zentra_test::FileExists(prefix->hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\NoFolder")));
 }
 
 TEST_P(InstallDriverTest, LoaderFailureIsReportedAndLogged)
@@ -127,14 +126,12 @@ TEST_P(InstallDriverTest, LoaderFailureIsReportedAndLogged)
     EXPECT_FALSE(setup.ZentraInstallCSVFile("no-such-file.csv"));
     const std::string log = installLog("Foo");
     const std::string tail = log.substr(log.find("New Installation") + 16);
-    EXPECT_EQ(0u, tail.find("Before calling ZentraInstallCSVFile\nAfter calling ZentraInstallCSVFile\n"))
-        << tail;
+    EXPECT_EQ(0u, tail.find("Before calling ZentraInstallCSVFile\nAfter calling ZentraInstallCSVFile\n")) << tail;
     EXPECT_NE(std::string::npos, tail.find("The CSV loader failed with result")) << tail;
     EXPECT_NE(std::string::npos, tail.find("no-such-file.csv")) << tail;
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, InstallDriverTest,
-                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(Backends, InstallDriverTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& param) { return zentra_test::BackendName(param.param); });
 
 }  // namespace

@@ -75,8 +75,9 @@ protected:
                 }
             EXPECT_TRUE(inOneOrder) << "neither order; against the first then the second: "
                                     << Difference(seen, orders[0].state) << "\nexit statuses " << ends[0].exitCode
-                                    << " and " << ends[1].exitCode << "\n--- first:\n" << ends[0].out << ends[0].err
-                                    << "--- second:\n" << ends[1].out << ends[1].err;
+                                    << " and " << ends[1].exitCode << "\n--- first:\n"
+                                    << ends[0].out << ends[0].err << "--- second:\n"
+                                    << ends[1].out << ends[1].err;
             expectSound(names);
         }
         std::cout << "[ rounds ] " << Rounds() << ": " << orders[0].seen << " ended as the first then the second, "

@@ -28,10 +28,10 @@ void InstallWriteFault(HostDatabase& db)
     if (db.backend() == Backend::PostgreSQL)
         db.exec("CREATE FUNCTION zentra_write_fault() RETURNS trigger LANGUAGE plpgsql AS $$ DECLARE counted "
                 "integer; target integer; BEGIN UPDATE ZentraWriteFault SET writes = writes + 1 RETURNING writes, "
-                "failAt INTO counted, target; IF counted = target THEN RAISE EXCEPTION '" + kFault +
-                "'; END IF; RETURN NULL; END $$");
-    for (const std::string table : {"DialPlan", "DialPlanTag", "DigitDiscardInstruction",
-                                    "DigitDiscardInstructionMember"}) {
+                "failAt INTO counted, target; IF counted = target THEN RAISE EXCEPTION '" +
+                kFault + "'; END IF; RETURN NULL; END $$");
+    for (const std::string table :
+         {"DialPlan", "DialPlanTag", "DigitDiscardInstruction", "DigitDiscardInstructionMember"}) {
         if (db.backend() == Backend::PostgreSQL) {
             db.exec("CREATE TRIGGER zentra_write_fault BEFORE INSERT OR UPDATE OR DELETE ON " + table +
                     " FOR EACH STATEMENT EXECUTE FUNCTION zentra_write_fault()");
@@ -147,8 +147,8 @@ protected:
                 expectSound({name});
             }
             std::cout << "[ sweep ] " << name << ", " << operation.what << ": " << writes
-                      << (GetParam() == Backend::SQLite ? " rows written, " : " write statements, ") << runs
-                      << " runs" << std::endl;
+                      << (GetParam() == Backend::SQLite ? " rows written, " : " write statements, ") << runs << " runs"
+                      << std::endl;
         }
     }
 };

@@ -38,8 +38,8 @@ struct ClientSession {
     explicit ClientSession(const HostDatabase& db)
         : backend(db.backend()),
           // SQLite: waits for a busy database as long as a test may.
-          connection(odbc::DriverManager::getConnection(
-              db.connectString() + (backend == Backend::SQLite ? ";Timeout=60000" : "")))
+          connection(odbc::DriverManager::getConnection(db.connectString() +
+                                                        (backend == Backend::SQLite ? ";Timeout=60000" : "")))
     {
     }
     void exec(const std::vector<std::string>& statements)
@@ -159,7 +159,8 @@ TEST_P(HeldDatabase, ARunWaitsForAHeldDatabaseAtMostItsBoundAndGoesOnOnceItIsFre
          {"BEGIN", "insert into RouteList (pkid, name) values ('0F0F0F0F-0000-4000-8000-000000000003', 'Held')"},
          sqlite},
         {"an open transaction that changes the dial plan's row",
-         {"BEGIN", "update DialPlan set isLocalized = 'f' where name = 'Example'"}, sqlite},
+         {"BEGIN", "update DialPlan set isLocalized = 'f' where name = 'Example'"},
+         sqlite},
     };
     for (const auto& holder : holders) {
         SCOPED_TRACE(holder.what);
@@ -223,7 +224,8 @@ TEST_P(HeldDatabase, ARouteAddedWhileAnUpgradeHoldsItsTransactionWaitsForIt)
                           "8000-000000000001', 'Added', pkid, '' from DialPlan where name = 'Example'",
                           "insert into RouteFilterMember (pkid, fkRouteFilter, fkDialPlanTag, digits) select "
                           "'0F0F0F0F-0000-4000-8000-000000000002', '0F0F0F0F-0000-4000-8000-000000000001', pkid, "
-                          "'' from DialPlanTag where pkid = '" + route.tag + "'"});
+                          "'' from DialPlanTag where pkid = '" +
+                              route.tag + "'"});
         });
         // The route's statements wait: PostgreSQL tells of a session that
         // waits for a lock; on SQLite the run holds the database meanwhile.
@@ -233,8 +235,7 @@ TEST_P(HeldDatabase, ARouteAddedWhileAnUpgradeHoldsItsTransactionWaitsForIt)
                                                   : db->count("pg_stat_activity", "datname = current_database() and "
                                                                                   "wait_event_type = 'Lock'") > 0);
         };
-        EXPECT_TRUE(WaitUntil(routeWaits, 10s))
-            << "the route was added while the upgrade held the database";
+        EXPECT_TRUE(WaitUntil(routeWaits, 10s)) << "the route was added while the upgrade held the database";
 
         const ProgramResult end = upgrade.wait();
         EXPECT_EQ(end.exitCode, 0) << end.out << end.err;
@@ -266,18 +267,46 @@ TEST_P(HeldDatabase, RunsThatFindAnotherRunHoldingTheDatabaseGoOnFromWhatItLeft)
         bool installed, deployedHere;  // at the end
         std::vector<std::string> secondSays;
     } meetings[] = {
-        {"an upgrade while a removal holds the database installs v2 anew", "DialPlan", "DELETE",
-         "OLD.name = 'Example'", uninstallOf("Example"), setupIn("v2", {"Example"}), "Example", true, true, {}},
-        {"a removal while an upgrade holds the database removes v2", "DialPlanTag", "DELETE",
-         "OLD.pkid = '" + kDroppedTag + "'", setupIn("v2", {"Example"}), uninstallOf("Example"), "Example", false,
-         false, {}},
-        {"another machine's upgrade finds the dial plan removed and installs it anew", "DialPlan", "DELETE",
-         "OLD.name = 'Example'", uninstallOf("Example"), setupIn("v2", {"Example"}, onOther), "Example", true,
-         false, {"another run has removed Example meanwhile; nothing was changed (13)",
+        {"an upgrade while a removal holds the database installs v2 anew",
+         "DialPlan",
+         "DELETE",
+         "OLD.name = 'Example'",
+         uninstallOf("Example"),
+         setupIn("v2", {"Example"}),
+         "Example",
+         true,
+         true,
+         {}},
+        {"a removal while an upgrade holds the database removes v2",
+         "DialPlanTag",
+         "DELETE",
+         "OLD.pkid = '" + kDroppedTag + "'",
+         setupIn("v2", {"Example"}),
+         uninstallOf("Example"),
+         "Example",
+         false,
+         false,
+         {}},
+        {"another machine's upgrade finds the dial plan removed and installs it anew",
+         "DialPlan",
+         "DELETE",
+         "OLD.name = 'Example'",
+         uninstallOf("Example"),
+         setupIn("v2", {"Example"}, onOther),
+         "Example",
+         true,
+         false,
+         {"another run has removed Example meanwhile; nothing was changed (13)",
           "not installed: new installation (6)"}},
-        {"another machine's new installation finds the dial plan installed and upgrades it", "DialPlan", "INSERT",
-         "NEW.name = 'Harbour'", setupIn("harbour", {"Harbour"}), setupIn("harbour", {"Harbour"}, onOther),
-         "Harbour", true, true,
+        {"another machine's new installation finds the dial plan installed and upgrades it",
+         "DialPlan",
+         "INSERT",
+         "NEW.name = 'Harbour'",
+         setupIn("harbour", {"Harbour"}),
+         setupIn("harbour", {"Harbour"}, onOther),
+         "Harbour",
+         true,
+         true,
          {"another run has installed Harbour meanwhile; nothing was changed (14)", "installed: upgraded (7)"}},
     };
     for (const auto& meeting : meetings) {
@@ -291,8 +320,8 @@ TEST_P(HeldDatabase, RunsThatFindAnotherRunHoldingTheDatabaseGoOnFromWhatItLeft)
         const State inTurn = capture();
         restore(base);
 
-        const auto ends = RunBoth(meeting.first, meeting.second,
-                                  [&] { EXPECT_TRUE(WaitUntil([&] { return runIsSlowed(); }, 30s)); });
+        const auto ends =
+            RunBoth(meeting.first, meeting.second, [&] { EXPECT_TRUE(WaitUntil([&] { return runIsSlowed(); }, 30s)); });
         for (const ProgramResult& end : ends)
             EXPECT_EQ(end.exitCode, 0) << end.out << end.err;
         EXPECT_EQ(Occurrences(ends[1].err, kWaiting), 1) << ends[1].err;

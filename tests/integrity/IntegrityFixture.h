@@ -153,8 +153,8 @@ protected:
     }
     Command uninstallOf(const std::string& name, const std::map<std::string, std::string>& extra = {}) const
     {
-        return {{UninstallProgramPath(), name}, environment(extra),
-                prefix->hostPath(std::string(kZentraFolder) + name)};
+        return {
+            {UninstallProgramPath(), name}, environment(extra), prefix->hostPath(std::string(kZentraFolder) + name)};
     }
 
     // Logs differ with every run, and the machine's run lock, empty, stays
@@ -195,18 +195,18 @@ protected:
         };
         std::vector<std::string> faults;
         for (const auto& [table, column, parent] : references)
-            for (const auto& row : db->query(std::string("select pkid from ") + table + " where " + column +
-                                             " is not null and " + column + " not in (select pkid from " +
-                                             parent + ")"))
+            for (const auto& row :
+                 db->query(std::string("select pkid from ") + table + " where " + column + " is not null and " +
+                           column + " not in (select pkid from " + parent + ")"))
                 faults.push_back(std::string(table) + "." + column + " without its row: " + row.at(0));
         for (const auto& row : db->query("select digitAnalysisID from DigitDiscardInstruction group by "
                                          "digitAnalysisID having count(*) > 1"))
             faults.push_back("digit-analysis ID held twice: " + row.at(0));
         for (const std::string& name : names) {
             const bool installed = db->count("DialPlan", "name = '" + name + "'") == 1;
-            for (const std::string& file : {std::string(kDialPlanFolder) + name,
-                                            std::string(kZentraFolder) + name + "\\uninstall.exe",
-                                            std::string(kZentraFolder) + name + "\\ReadMe.txt"})
+            for (const std::string& file :
+                 {std::string(kDialPlanFolder) + name, std::string(kZentraFolder) + name + "\\uninstall.exe",
+                  std::string(kZentraFolder) + name + "\\ReadMe.txt"})
                 if (FileExists(prefix->hostPath(file)) != installed)
                     faults.push_back(file + (installed ? " missing" : " left behind"));
         }

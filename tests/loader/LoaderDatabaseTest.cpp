@@ -43,8 +43,9 @@ struct DialPlanSample {
                             k == 0 ? "12" : std::to_string(k % 10)});
         for (unsigned k = 0; k < instructionCount; ++k)
             instructions.push_back({FileGuid(0xB, k), "DDI " + std::to_string(k), dialPlan[0], std::to_string(k + 1),
-                                    k == 6 ? "INTERNATIONAL-ACCESS COUNTRY-CODE, NATIONAL-NUMBER 'x' 50%"
-                                           : k < 1 ? "" : "PRE-DOT"});
+                                    k == 6  ? "INTERNATIONAL-ACCESS COUNTRY-CODE, NATIONAL-NUMBER 'x' 50%"
+                                    : k < 1 ? ""
+                                            : "PRE-DOT"});
         for (unsigned k = 0; k < memberCount; ++k)
             members.push_back({FileGuid(0xC, k), instructions[k % instructionCount][0], tags[k % tagCount][0]});
     }
@@ -114,8 +115,7 @@ protected:
     {
         zentra_test::WriteFile(path.find(':') != std::string::npos ? prefix->hostPath(path) : work->path() + "/" + path,
                                text);
-        return CInstallCSVFile(zentra_test::HostName().c_str(), database->database().c_str(), user, "",
-                               path.c_str());
+        return CInstallCSVFile(zentra_test::HostName().c_str(), database->database().c_str(), user, "", path.c_str());
     }
 
     RowList rows() { return database->dialPlanRows(); }
@@ -147,7 +147,12 @@ INSTANTIATE_TEST_SUITE_P(Backends, Loader, ::testing::Values(Backend::SQLite, Ba
 // Malformed files: kSample's lines spoilt, and the line that the message must
 // name with a piece of it. kSample's file has its DialPlan row at line 4, the
 // tags at 9 to 11, the instructions at 16 to 22 and the members at 27 to 32.
-struct Malformed { const char* name; long line; void (*spoil)(Lines&); const char* problem; };
+struct Malformed {
+    const char* name;
+    long line;
+    void (*spoil)(Lines&);
+    const char* problem;
+};
 
 const DialPlanSample kSample(3, 7, 6);
 const std::string kOtherPlan = "{11111111-2222-3333-4444-555555555556}";
@@ -178,15 +183,24 @@ const Malformed kMalformed[] = {
      "has 6 fields; it needs 5"},
     {"DialPlanWithTwoRows", 5, [](Lines& l) { l.insert(l.begin() + 4, kOtherPlan + ",Second,"); }, "more than one row"},
     {"DialPlanWithoutRow", 4, [](Lines& l) { l.erase(l.begin() + 3); }, "holds no row"},
-    {"SectionBeforeDialPlan", 1, [](Lines& l) { l.insert(l.begin(), {"Table:DigitDiscardInstructionMember,,", ""}); },
+    {"SectionBeforeDialPlan", 1,
+     [](Lines& l) {
+         l.insert(l.begin(), {"Table:DigitDiscardInstructionMember,,", ""});
+     },
      "must come first"},
     {"NoEmptyLineBetweenSections", 12, [](Lines& l) { l.erase(l.begin() + 11); }, "an empty line must end a section"},
     {"MissingSection", 22, [](Lines& l) { l.resize(22); }, "no DigitDiscardInstructionMember section"},
     {"NoTypeRow", 26, [](Lines& l) { l.erase(l.begin() + 25); }, "stands before the type row"},
     {"NoTypeRowAtTheEnd", 24, [](Lines& l) { l.resize(25); }, "has no type row"},
-    {"MarkerTwice", 34, [](Lines& l) { l.insert(l.end(), {"", "Table:DialPlanTag,,,,"}); }, "occurs again"},
+    {"MarkerTwice", 34,
+     [](Lines& l) {
+         l.insert(l.end(), {"", "Table:DialPlanTag,,,,"});
+     },
+     "occurs again"},
     {"TypeRowOutsideASection", 34,
-     [](Lines& l) { l.insert(l.end(), {"", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"}); },
+     [](Lines& l) {
+         l.insert(l.end(), {"", "UNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER"});
+     },
      "outside any section"},
 };
 
@@ -211,15 +225,21 @@ TEST_P(Loader, RefusesMalformedFilesNamingTheLineAndLoadsValidOnesExactly)
     const std::string plan = "11111111-2222-3333-4444-555555555555", tag = "A0000000-0000-4000-8000-000000000001",
                       ddi = "B0000000-0000-4000-8000-000000000001", member = "C0000000-0000-4000-8000-000000000001";
     std::string liberal =
-        "Table:DialPlan\nUNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)\n{" + plan + "},Plan,\"Quoted, not really\", 100%\n"
+        "Table:DialPlan\nUNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)\n{" + plan +
+        "},Plan,\"Quoted, not really\", 100%\n"
         "\nsome text outside of any section\nTable:DigitDiscardInstructionMember,,,extra\n"
         "pkid,fkDigitDiscardInstruction,fkDialPlanTag\nUNIQUEIDENTIFIER,UNIQUEIDENTIFIER,UNIQUEIDENTIFIER\n"
-        "{" + member + "},{" + ddi + "},{" + tag + "}\n"
+        "{" +
+        member + "},{" + ddi + "},{" + tag +
+        "}\n"
         "\nTable:DigitDiscardInstruction,,,,\npkid,name,fkDialPlan,digitAnalysisID,clause\na comment line\n"
         "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText\n"
-        "{" + ddi + "},Eleven, digits,{" + plan + "},-12,A, B,,C\n"
+        "{" +
+        ddi + "},Eleven, digits,{" + plan +
+        "},-12,A, B,,C\n"
         "\nTable:DialPlanTag,,,,\nUNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)\n"
-        "{" + tag + "}, TAG ,{" + plan + "},t,12";
+        "{" +
+        tag + "}, TAG ,{" + plan + "},t,12";
     // Only the last field may hold commas: the instruction's name cannot.
     EXPECT_EQ(load(liberal), QUILLET_FILE_REFUSED);
     EXPECT_EQ(LastError().substr(0, 19), "plan.csv: line 15: ");
@@ -230,7 +250,12 @@ TEST_P(Loader, RefusesMalformedFilesNamingTheLineAndLoadsValidOnesExactly)
                                {"Member", member, ddi, tag},
                                {"Tag", tag, " TAG ", plan, "t", "1"}}));
 
-    struct Valid { const char* what; DialPlanSample sample; const char* end; std::string path; };
+    struct Valid {
+        const char* what;
+        DialPlanSample sample;
+        const char* end;
+        std::string path;
+    };
     const Valid valid[] = {
         {"CR LF; 250 members: two full batches and a part", DialPlanSample(3, 8, 250), "\r\n", "plan.csv"},
         {"bare LF and no final line end, by a Windows path", kSample, "\n",
@@ -276,7 +301,8 @@ TEST_P(Loader, ADatabaseFailureLeavesNothingInserted)
     database->exec("delete from DialPlan");
     database->exec("insert into DigitDiscardInstruction (pkid, name, digitAnalysisID) values "
                    "('99999999-2222-3333-4444-555555555555', 'Other', 3)");
-    fails(Join(sample.lines()), "plan.csv: line 18: the digitAnalysisID 3 is held by another digit discard instruction");
+    fails(Join(sample.lines()),
+          "plan.csv: line 18: the digitAnalysisID 3 is held by another digit discard instruction");
     database->exec("delete from DigitDiscardInstruction");
 
     // A row that a trigger silently drops is a failure, not a success.
@@ -288,7 +314,8 @@ TEST_P(Loader, ADatabaseFailureLeavesNothingInserted)
         database->exec("create function drop_member() returns trigger language plpgsql as "
                        "$$ begin return null; end $$");
         database->exec("create trigger DropMember before insert on DigitDiscardInstructionMember for each row "
-                       "when (NEW.pkid = '" + pkid + "') execute function drop_member()");
+                       "when (NEW.pkid = '" +
+                       pkid + "') execute function drop_member()");
     }
     fails(Join(kSample.lines()), "plan.csv: lines 27 to 32: the database did not insert every row into "
                                  "DigitDiscardInstructionMember (5 of 6)");

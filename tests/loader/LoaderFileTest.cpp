@@ -15,7 +15,10 @@ namespace {
 
 TEST(LoaderConnectString, HasTheProductFormWithUserAndPasswordOnlyWhenGivenAndBracesRiskyValues)
 {
-    struct Case { const char *server, *database, *user, *password; std::string expected; };
+    struct Case {
+        const char *server, *database, *user, *password;
+        std::string expected;
+    };
     const std::string form = "Driver={SQL Server};Server=DBHOST;Database=CfgDb;Trusted_Connection=yes";
     const Case cases[] = {
         {"DBHOST", "CfgDb", "", "", form},

@@ -14,13 +14,15 @@ namespace {
 
 class ConnectionTest : public BackendTest {
 protected:
-    int countSeenElsewhere() {
+    int countSeenElsewhere()
+    {
         std::unique_ptr<odbc::Connection> other(connect());
         return queryInt(*other, "SELECT COUNT(*) FROM items");
     }
 };
 
-TEST_P(ConnectionTest, AFailedConnectRaisesWithStateAndMessage) {
+TEST_P(ConnectionTest, AFailedConnectRaisesWithStateAndMessage)
+{
     const std::string host = zentra_test::HostName();
     const struct {
         std::string connectString, state, fragment;
@@ -49,7 +51,8 @@ TEST_P(ConnectionTest, AFailedConnectRaisesWithStateAndMessage) {
     }
 }
 
-TEST_P(ConnectionTest, ClosingEndsItsTransactionWhileAStatementLivesOn) {
+TEST_P(ConnectionTest, ClosingEndsItsTransactionWhileAStatementLivesOn)
+{
     EXPECT_EQ(connection().getDatabaseProductName(), zentra_test::BackendName(backend()));
     connection().setAutoCommit(false);
     std::unique_ptr<odbc::Statement> statement(connection().createStatement());
@@ -73,7 +76,8 @@ TEST_P(ConnectionTest, ClosingEndsItsTransactionWhileAStatementLivesOn) {
     EXPECT_EQ(queryString(*other, "SELECT name FROM items WHERE id = 1"), "other");
 }
 
-TEST_P(ConnectionTest, TheTransactionGuardRollsBackUnlessCommittedAndRestoresAutoCommit) {
+TEST_P(ConnectionTest, TheTransactionGuardRollsBackUnlessCommittedAndRestoresAutoCommit)
+{
     execute(connection(), "INSERT INTO items (id) VALUES (1)");
     std::unique_ptr<odbc::Statement> reader(connection().createStatement());
     std::unique_ptr<odbc::ResultSet> rows;
@@ -134,7 +138,8 @@ TEST_P(ConnectionTest, TheTransactionGuardRollsBackUnlessCommittedAndRestoresAut
 const char* const kFiveRows =
     "INSERT INTO items (id, name) VALUES (1, 'row 1'), (2, 'row 2'), (3, 'row 3'), (4, 'row 4'), (5, 'row 5')";
 
-TEST_P(ConnectionTest, ObjectsCanBeDeletedInEveryOrder) {
+TEST_P(ConnectionTest, ObjectsCanBeDeletedInEveryOrder)
+{
     execute(connection(), kFiveRows);
     const odbc::detail::HandleCounts before = odbc::detail::liveHandleCounts();
     enum Object { kConnection, kStatement, kResult, kPrepared, kPreparedResult };
@@ -155,11 +160,26 @@ TEST_P(ConnectionTest, ObjectsCanBeDeletedInEveryOrder) {
         bool preparedOnRow = true;
         for (int object : order) {
             switch (object) {
-                case kConnection: delete connection; connection = nullptr; break;
-                case kStatement: delete statement; statement = nullptr; break;
-                case kResult: delete result; result = nullptr; break;
-                case kPrepared: delete prepared; prepared = nullptr; break;
-                default: delete preparedResult; preparedResult = nullptr; break;
+            case kConnection:
+                delete connection;
+                connection = nullptr;
+                break;
+            case kStatement:
+                delete statement;
+                statement = nullptr;
+                break;
+            case kResult:
+                delete result;
+                result = nullptr;
+                break;
+            case kPrepared:
+                delete prepared;
+                prepared = nullptr;
+                break;
+            default:
+                delete preparedResult;
+                preparedResult = nullptr;
+                break;
             }
             // Whatever is left still works.
             if (result && resultRow > 0) {
@@ -184,7 +204,8 @@ TEST_P(ConnectionTest, ObjectsCanBeDeletedInEveryOrder) {
     }
 }
 
-TEST_P(ConnectionTest, StatementsAndResultsOutliveTheirConnection) {
+TEST_P(ConnectionTest, StatementsAndResultsOutliveTheirConnection)
+{
     execute(connection(), kFiveRows);
     std::unique_ptr<odbc::Connection> second(connect());
     EXPECT_EQ(odbc::detail::liveHandleCounts().environments, 1u) << "connections share one environment";

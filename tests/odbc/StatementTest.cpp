@@ -15,7 +15,8 @@ namespace {
 
 using StatementTest = BackendTest;
 
-TEST_P(StatementTest, ExecuteUpdateCountsRowsAndExecuteQueryReturnsThem) {
+TEST_P(StatementTest, ExecuteUpdateCountsRowsAndExecuteQueryReturnsThem)
+{
     std::unique_ptr<odbc::Statement> statement(connection().createStatement());
     const struct {
         const char* sql;
@@ -61,7 +62,8 @@ TEST_P(StatementTest, ExecuteUpdateCountsRowsAndExecuteQueryReturnsThem) {
     EXPECT_EQ(queryString(connection(), "SELECT name FROM items WHERE id = 7"), "seven");
 }
 
-TEST_P(StatementTest, ExecutingAgainClosesTheEarlierCursor) {
+TEST_P(StatementTest, ExecutingAgainClosesTheEarlierCursor)
+{
     execute(connection(), "INSERT INTO items (id, name) VALUES (1, 'n1'), (2, 'n2'), (3, 'n3')");
     std::unique_ptr<odbc::Statement> statement(connection().createStatement());
     std::unique_ptr<odbc::ResultSet> first(statement->executeQuery("SELECT id, name FROM items ORDER BY id"));
@@ -84,7 +86,8 @@ TEST_P(StatementTest, ExecutingAgainClosesTheEarlierCursor) {
     EXPECT_EQ(queryInt(connection(), "SELECT COUNT(*) FROM items"), 2);
 }
 
-TEST_P(StatementTest, EachFailureReportsItsOwnDiagnostics) {
+TEST_P(StatementTest, EachFailureReportsItsOwnDiagnostics)
+{
     execute(connection(), "INSERT INTO items (id) VALUES (1), (2)");
     std::unique_ptr<odbc::Statement> statement(connection().createStatement());
     // An open cursor on the statement: it is closed before the first failing
@@ -138,17 +141,24 @@ TEST_P(StatementTest, EachFailureReportsItsOwnDiagnostics) {
 
 // The name of row i: some plain, some with quotes, some empty, some NULL (every seventh).
 bool nameIsNull(int i) { return i % 7 == 0; }
-std::string nameOf(int i) {
+std::string nameOf(int i)
+{
     switch (i % 5) {
-        case 0: return "O'Brien " + std::to_string(i);
-        case 1: return "it's \"quoted\" ''twice'' ? not a marker " + std::to_string(i) + "'";
-        case 2: return "";
-        case 3: return "plain " + std::to_string(i) + " ; DROP TABLE items; --";
-        default: return "back\\slash \"" + std::to_string(i) + "\"";
+    case 0:
+        return "O'Brien " + std::to_string(i);
+    case 1:
+        return "it's \"quoted\" ''twice'' ? not a marker " + std::to_string(i) + "'";
+    case 2:
+        return "";
+    case 3:
+        return "plain " + std::to_string(i) + " ; DROP TABLE items; --";
+    default:
+        return "back\\slash \"" + std::to_string(i) + "\"";
     }
 }
 
-TEST_P(StatementTest, OneStatementRunsManyTimesWithStringIntAndNullParameters) {
+TEST_P(StatementTest, OneStatementRunsManyTimesWithStringIntAndNullParameters)
+{
     constexpr int kRows = 3000;
     std::unique_ptr<odbc::PreparedStatement> insert(
         connection().prepareStatement("INSERT INTO items (id, name, amount) VALUES (?, ?, ?)"));
@@ -203,7 +213,8 @@ TEST_P(StatementTest, OneStatementRunsManyTimesWithStringIntAndNullParameters) {
     }
 }
 
-TEST_P(StatementTest, APreparedStatementRaisesOnFailuresAndGoesOn) {
+TEST_P(StatementTest, APreparedStatementRaisesOnFailuresAndGoesOn)
+{
     std::unique_ptr<odbc::PreparedStatement> insert(
         connection().prepareStatement("INSERT INTO items (id, name) VALUES (?, ?)"));
     EXPECT_THROW(insert->setInt(0, 1), odbc::SQLException);
@@ -218,8 +229,7 @@ TEST_P(StatementTest, APreparedStatementRaisesOnFailuresAndGoesOn) {
         FAIL() << "a duplicate key was accepted";
     } catch (const odbc::SQLException& error) {
         const std::string message = error.what();
-        EXPECT_EQ(message.rfind("Executing \"INSERT INTO items (id, name) VALUES (?, ?)\" failed: ", 0), 0u)
-            << message;
+        EXPECT_EQ(message.rfind("Executing \"INSERT INTO items (id, name) VALUES (?, ?)\" failed: ", 0), 0u) << message;
         EXPECT_TRUE(contains(message, postgres() ? "duplicate key" : "UNIQUE constraint failed")) << message;
         EXPECT_EQ(error.getSQLState(), postgres() ? "23505" : "HY000");
     }
@@ -247,7 +257,8 @@ TEST_P(StatementTest, APreparedStatementRaisesOnFailuresAndGoesOn) {
     }
 }
 
-TEST_P(StatementTest, ReadsColumnsByNameAndIndexAndTellsNull) {
+TEST_P(StatementTest, ReadsColumnsByNameAndIndexAndTellsNull)
+{
     execute(connection(), "INSERT INTO items VALUES (4, 'four', 'a note', 44), (5, NULL, '', NULL)");
     std::unique_ptr<odbc::Statement> statement(connection().createStatement());
     // Unquoted names: SQLite keeps their case, PostgreSQL folds them to lower case.
@@ -307,7 +318,8 @@ TEST_P(StatementTest, ReadsColumnsByNameAndIndexAndTellsNull) {
 }
 
 // A text whose every stretch differs, so that a lost, repeated or shifted piece shows.
-std::string numberedText(std::size_t length) {
+std::string numberedText(std::size_t length)
+{
     std::string text;
     for (std::size_t i = 0; text.size() < length; ++i)
         text += "<" + std::to_string(i) + ">";
@@ -315,9 +327,10 @@ std::string numberedText(std::size_t length) {
     return text;
 }
 
-TEST_P(StatementTest, LongTextComesBackWhole) {
+TEST_P(StatementTest, LongTextComesBackWhole)
+{
     // Lengths around the sizes drivers and this layer read in, and well past them.
-    std::vector<std::size_t> lengths = {0,    1,    255,  256,  4095,  4096,  7999,  8000, 8001,
+    std::vector<std::size_t> lengths = {0,    1,    255,  256,  4095,  4096,  7999,  8000,  8001,
                                         8190, 8191, 8192, 8193, 16383, 16384, 16385, 100000};
     std::unique_ptr<odbc::PreparedStatement> insert(
         connection().prepareStatement("INSERT INTO items (id, note) VALUES (?, ?)"));
@@ -345,21 +358,34 @@ TEST_P(StatementTest, LongTextComesBackWhole) {
     EXPECT_FALSE(result->next());
 }
 
-TEST_P(StatementTest, GetIntReadsIntegersAndRefusesOtherTexts) {
+TEST_P(StatementTest, GetIntReadsIntegersAndRefusesOtherTexts)
+{
     // The text, and the integer it reads as (none when it must be refused).
     const struct {
         const char* text;
         bool integer;
         int value;
-    } cases[] = {{"0", true, 0},       {"1", true, 1},   {"-1", true, -1},         {"42", true, 42},
-                 {"-273", true, -273}, {"2147483647", true, INT_MAX}, {"-2147483648", true, INT_MIN},
-                 {"abc", false, 0},    {"12x", false, 0}, {"x12", false, 0},       {"3.5", false, 0},
-                 {"1e3", false, 0},    {"", false, 0},    {" ", false, 0},         {"-", false, 0},
-                 {"99999999999", false, 0}, {"2147483648", false, 0}};
+    } cases[] = {{"0", true, 0},
+                 {"1", true, 1},
+                 {"-1", true, -1},
+                 {"42", true, 42},
+                 {"-273", true, -273},
+                 {"2147483647", true, INT_MAX},
+                 {"-2147483648", true, INT_MIN},
+                 {"abc", false, 0},
+                 {"12x", false, 0},
+                 {"x12", false, 0},
+                 {"3.5", false, 0},
+                 {"1e3", false, 0},
+                 {"", false, 0},
+                 {" ", false, 0},
+                 {"-", false, 0},
+                 {"99999999999", false, 0},
+                 {"2147483648", false, 0}};
     int id = 0;
     for (const auto& c : cases)
-        execute(connection(), "INSERT INTO items (id, name, amount) VALUES (" + std::to_string(++id) + ", '" +
-                                  c.text + "', " + (c.integer ? c.text : "NULL") + ")");
+        execute(connection(), "INSERT INTO items (id, name, amount) VALUES (" + std::to_string(++id) + ", '" + c.text +
+                                  "', " + (c.integer ? c.text : "NULL") + ")");
     std::unique_ptr<odbc::Statement> statement(connection().createStatement());
     std::unique_ptr<odbc::ResultSet> result(statement->executeQuery("SELECT name, amount FROM items ORDER BY id"));
     for (const auto& c : cases) {

@@ -19,7 +19,8 @@ namespace {
 // The private folder of odbcinst.ini and the SQLite files, set up before the
 // first connection and removed when the program ends.
 struct ConfigFolder {
-    ConfigFolder() {
+    ConfigFolder()
+    {
         char pattern[] = "/tmp/zentra-odbc-test-XXXXXX";
         if (!mkdtemp(pattern))
             throw std::runtime_error("cannot make a temporary folder");
@@ -31,25 +32,29 @@ struct ConfigFolder {
             throw std::runtime_error("cannot write " + path + "/odbcinst.ini");
         setenv("ODBCSYSINI", path.c_str(), 1);
     }
-    ~ConfigFolder() {
+    ~ConfigFolder()
+    {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
     std::string path;
 };
 
-const std::string& configFolder() {
+const std::string& configFolder()
+{
     static const ConfigFolder folder;
     return folder.path;
 }
 
-std::string connectString(Backend backend, const std::string& database) {
+std::string connectString(Backend backend, const std::string& database)
+{
     configFolder();  // ODBCSYSINI is set before the first connection
     return "Driver={Zentra " + zentra_test::BackendName(backend) + "};Server=" + zentra_test::HostName() +
            ";Database=" + database + ";Trusted_Connection=yes";
 }
 
-std::unique_ptr<odbc::Connection> adminConnection() {
+std::unique_ptr<odbc::Connection> adminConnection()
+{
     return std::unique_ptr<odbc::Connection>(
         odbc::DriverManager::getConnection(connectString(Backend::PostgreSQL, "postgres")));
 }
@@ -60,7 +65,8 @@ int databaseCounter = 0;
 
 std::string BackendTest::connectString() const { return odbc_test::connectString(backend(), database_); }
 
-int BackendTest::waitForSessions(int expected) const {
+int BackendTest::waitForSessions(int expected) const
+{
     // A server process ends a moment after its client disconnected.
     const std::string sql = "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = '" + database_ + "'";
     int count = queryInt(*adminConnection(), sql);
@@ -71,12 +77,14 @@ int BackendTest::waitForSessions(int expected) const {
     return count;
 }
 
-int execute(odbc::Connection& connection, const std::string& sql) {
+int execute(odbc::Connection& connection, const std::string& sql)
+{
     std::unique_ptr<odbc::Statement> statement(connection.createStatement());
     return statement->executeUpdate(sql);
 }
 
-std::string queryString(odbc::Connection& connection, const std::string& sql) {
+std::string queryString(odbc::Connection& connection, const std::string& sql)
+{
     std::unique_ptr<odbc::Statement> statement(connection.createStatement());
     std::unique_ptr<odbc::ResultSet> result(statement->executeQuery(sql));
     if (!result->next())
@@ -84,7 +92,8 @@ std::string queryString(odbc::Connection& connection, const std::string& sql) {
     return result->getString(1);
 }
 
-void BackendTest::SetUp() {
+void BackendTest::SetUp()
+{
     ZENTRA_REQUIRE_BACKEND(backend());
     const std::string unique = std::to_string(getpid()) + "_" + std::to_string(++databaseCounter);
     if (postgres()) {
@@ -96,14 +105,14 @@ void BackendTest::SetUp() {
         database_ = configFolder() + "/db" + unique + ".sqlite";
     }
     connection_.reset(connect());
-    execute(*connection_,
-            "CREATE TABLE items (id INTEGER PRIMARY KEY, name VARCHAR(100), note TEXT, amount INTEGER)");
+    execute(*connection_, "CREATE TABLE items (id INTEGER PRIMARY KEY, name VARCHAR(100), note TEXT, amount INTEGER)");
 }
 
 // Dropping the PostgreSQL database fails while a session is still connected
 // to it (the server waits a few seconds for sessions that are ending): a
 // connection this layer failed to close.
-void BackendTest::TearDown() {
+void BackendTest::TearDown()
+{
     connection_.reset();
     if (!postgres()) {
         std::remove(database_.c_str());

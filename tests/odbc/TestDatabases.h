@@ -30,11 +30,13 @@ using zentra_test::Backend;
 // of the first row.
 int execute(odbc::Connection& connection, const std::string& sql);
 std::string queryString(odbc::Connection& connection, const std::string& sql);
-inline int queryInt(odbc::Connection& connection, const std::string& sql) {
+inline int queryInt(odbc::Connection& connection, const std::string& sql)
+{
     return std::stoi(queryString(connection, sql));
 }
 
-inline bool contains(const std::string& text, const std::string& fragment) {
+inline bool contains(const std::string& text, const std::string& fragment)
+{
     return text.find(fragment) != std::string::npos;
 }
 
@@ -64,9 +66,9 @@ protected:
 
 }  // namespace odbc_test
 
-#define ODBC_TEST_INSTANTIATE(Suite)                                                                      \
-    INSTANTIATE_TEST_SUITE_P(                                                                             \
-        Backends, Suite, ::testing::Values(::odbc_test::Backend::SQLite, ::odbc_test::Backend::PostgreSQL), \
-        [](const ::testing::TestParamInfo<::odbc_test::Backend>& param) {                                  \
-            return ::zentra_test::BackendName(param.param);                                                \
-        })
+#define ODBC_TEST_INSTANTIATE(Suite)                                                                                   \
+  INSTANTIATE_TEST_SUITE_P(Backends, Suite,                                                                            \
+                           ::testing::Values(::odbc_test::Backend::SQLite, ::odbc_test::Backend::PostgreSQL),          \
+                           [](const ::testing::TestParamInfo<::odbc_test::Backend>& param) {                           \
+                           return ::zentra_test::BackendName(param.param);                                             \
+                           })

@@ -15,7 +15,8 @@ namespace {
 
 class FileFunctions : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         WriteFile(prefix / "drive_c/src/Foo", "dial plan");
         WriteFile(prefix / "drive_c/dst/Existing", "older and longer text");
         std::filesystem::create_directories(prefix / "drive_c/dst/Folder");
@@ -23,11 +24,15 @@ protected:
     ScopedPrefix prefix;
 };
 
-struct Failure { BOOL (*call)(); long code; };
+struct Failure {
+    BOOL (*call)();
+    long code;
+};
 
 }  // namespace
 
-TEST_F(FileFunctions, FailuresSetTheWindowsCodeAndChangeNothing) {
+TEST_F(FileFunctions, FailuresSetTheWindowsCodeAndChangeNothing)
+{
     const Failure failures[] = {
         {[] { return CopyFileA("C:\\src\\Missing", "C:\\dst\\Foo", FALSE); }, ERROR_FILE_NOT_FOUND},
         {[] { return CopyFileA("C:\\nofolder\\Foo", "C:\\dst\\Foo", FALSE); }, ERROR_PATH_NOT_FOUND},
@@ -59,7 +64,8 @@ TEST_F(FileFunctions, FailuresSetTheWindowsCodeAndChangeNothing) {
     EXPECT_EQ(std::vector<std::string>({"Existing", "Folder"}), Entries(prefix / "drive_c/dst"));
 }
 
-TEST_F(FileFunctions, CopyMoveAndDelete) {
+TEST_F(FileFunctions, CopyMoveAndDelete)
+{
     ::chmod((prefix / "drive_c/src/Foo").c_str(), 0751);
     ASSERT_TRUE(CopyFileA("C:\\src\\Foo", "C:\\dst\\New", TRUE));  // failIfExists, new target
     EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/dst/New"));
@@ -84,10 +90,11 @@ TEST_F(FileFunctions, CopyMoveAndDelete) {
 }
 
 // /dev/shm is a separate file system on most Linux hosts; elsewhere the case is skipped.
-TEST_F(FileFunctions, MoveAcrossFileSystemsCopiesAndDeletes) {
+TEST_F(FileFunctions, MoveAcrossFileSystemsCopiesAndDeletes)
+{
     struct stat shm, here;
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(prefix.Path().c_str(), &here) != 0 ||
-        shm.st_dev == here.st_dev || ::access("/dev/shm", W_OK) != 0)
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(prefix.Path().c_str(), &here) != 0 || shm.st_dev == here.st_dev ||
+        ::access("/dev/shm", W_OK) != 0)
         GTEST_SKIP() << "no second writable file system";
     std::string away = "/dev/shm/zentra-test-XXXXXX";
     ASSERT_NE(nullptr, ::mkdtemp(away.data()));
@@ -104,7 +111,8 @@ TEST_F(FileFunctions, MoveAcrossFileSystemsCopiesAndDeletes) {
     std::filesystem::remove_all(away);
 }
 
-TEST_F(FileFunctions, MakeSureDirectoryPathExistsStopsAtTheLastBackslash) {
+TEST_F(FileFunctions, MakeSureDirectoryPathExistsStopsAtTheLastBackslash)
+{
     ASSERT_TRUE(MakeSureDirectoryPathExists("C:\\Program Files\\Norvane\\Foo\\Foo_uninstall.txt"));
     EXPECT_TRUE(std::filesystem::is_directory(prefix / "drive_c/Program Files/Norvane/Foo"));
     EXPECT_FALSE(FileExists(prefix / "drive_c/Program Files/Norvane/Foo/Foo_uninstall.txt"));
@@ -118,7 +126,8 @@ TEST_F(FileFunctions, MakeSureDirectoryPathExistsStopsAtTheLastBackslash) {
     EXPECT_EQ("dial plan", ReadFile(prefix / "drive_c/src/Foo"));
 }
 
-TEST(LastError, IsKeptPerThread) {
+TEST(LastError, IsKeptPerThread)
+{
     SetLastError(ERROR_FILE_EXISTS);
     DWORD seenByOther = 1234;
     std::thread([&] {

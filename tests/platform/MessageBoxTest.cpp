@@ -6,10 +6,11 @@
 #include "platform/Win32.h"
 #include "support/TestSupport.h"
 
-TEST(MessageBox, GoesToStandardErrorUnlessASinkIsInstalled) {
+TEST(MessageBox, GoesToStandardErrorUnlessASinkIsInstalled)
+{
     testing::internal::CaptureStderr();
-    EXPECT_EQ(IDOK, MessageBoxA(nullptr, "Failed to delete the file C:\\x \nRequires manual deletion", "uninstall",
-                                MB_OK));
+    EXPECT_EQ(IDOK,
+              MessageBoxA(nullptr, "Failed to delete the file C:\\x \nRequires manual deletion", "uninstall", MB_OK));
     EXPECT_EQ(IDOK, MessageBoxA(nullptr, nullptr, nullptr, MB_OK | MB_ICONERROR));
     EXPECT_EQ("[MessageBox] uninstall\nFailed to delete the file C:\\x \nRequires manual deletion\n\n"
               "[MessageBox] Error\n\n\n",
@@ -26,7 +27,8 @@ TEST(MessageBox, GoesToStandardErrorUnlessASinkIsInstalled) {
         ASSERT_TRUE(previous);
         previous("c", "t");
         std::vector<std::string> received;
-        for (const auto& box : capture.boxes()) received.push_back(box.caption + "|" + box.text);
+        for (const auto& box : capture.boxes())
+            received.push_back(box.caption + "|" + box.text);
         EXPECT_EQ(std::vector<std::string>({"Foo|Installation complete", "Installation Failed|second", "c|t"}),
                   received);
     }

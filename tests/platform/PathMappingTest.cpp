@@ -8,9 +8,14 @@
 
 using namespace zentra_test_local;
 
-TEST(PathMapping, WindowsPathsMapBelowThePrefix) {
+TEST(PathMapping, WindowsPathsMapBelowThePrefix)
+{
     ScopedPrefix prefix;
-    struct Case { const char* windows; const char* host; bool belowPrefix; };
+    struct Case {
+        const char* windows;
+        const char* host;
+        bool belowPrefix;
+    };
     const Case cases[] = {
         {"C:\\Program Files\\Norvane\\x.txt", "drive_c/Program Files/Norvane/x.txt", true},
         {"D:\\data", "drive_d/data", true},
@@ -30,7 +35,8 @@ TEST(PathMapping, WindowsPathsMapBelowThePrefix) {
     }
 }
 
-TEST(PathMapping, PrefixComesFromTheEnvironmentOrHome) {
+TEST(PathMapping, PrefixComesFromTheEnvironmentOrHome)
+{
     ScopedEnv home("HOME", "/home/someone");
     {
         ScopedEnv prefix("ZENTRA_PREFIX", "/opt/zentra-prefix/");
@@ -41,7 +47,8 @@ TEST(PathMapping, PrefixComesFromTheEnvironmentOrHome) {
     EXPECT_EQ("/home/someone/.zentra/drive_c/x", platform::HostPath("C:\\x"));
 }
 
-TEST(OpenFile, OpensByWindowsPathAndSetsTheWindowsCodeOnFailure) {
+TEST(OpenFile, OpensByWindowsPathAndSetsTheWindowsCodeOnFailure)
+{
     ScopedPrefix prefix;
     WriteFile(prefix / "drive_c/Zentra/in.txt", "hello");
     FILE* file = platform::OpenFile("C:\\Zentra\\in.txt", "rt");  // the run-time's text mode
@@ -63,7 +70,8 @@ TEST(OpenFile, OpensByWindowsPathAndSetsTheWindowsCodeOnFailure) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
 }
 
-TEST(DriverConfiguration, PointsAtThePrefixOnlyWhenItHoldsOdbcinstAndNothingIsSet) {
+TEST(DriverConfiguration, PointsAtThePrefixOnlyWhenItHoldsOdbcinstAndNothingIsSet)
+{
     ScopedPrefix prefix;
     ScopedEnv odbc("ODBCSYSINI", nullptr);
     platform::UseDriverConfiguration();

@@ -18,23 +18,29 @@ namespace {
 
 const char* const kVantor = "SOFTWARE\\Norvane Systems, Inc.\\Vantor";
 
-std::string Utf16Le(const std::string& text) {
+std::string Utf16Le(const std::string& text)
+{
     std::string bytes = "\xFF\xFE";
-    for (const char c : text) bytes += std::string{c, '\0'};
+    for (const char c : text)
+        bytes += std::string{c, '\0'};
     return bytes;
 }
 
 // Runs body in a child process, which exits with 0 when body gives true.
 template <typename Body>
-pid_t Spawn(Body body) {
+pid_t Spawn(Body body)
+{
     const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body() ? 0 : 1);
+    if (pid == 0)
+        ::_exit(body() ? 0 : 1);
     return pid;
 }
 
-bool Succeeded(pid_t pid) {
+bool Succeeded(pid_t pid)
+{
     int status = 0;
-    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return false;
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid)
+        return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -51,13 +57,14 @@ protected:
 
 }  // namespace
 
-TEST_F(Registry, OpenAndCreateKeys) {
+TEST_F(Registry, OpenAndCreateKeys)
+{
     Key key;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, OpenKey("SOFTWARE\\Missing", key));
     EXPECT_EQ(nullptr, key.Get());
     DWORD subKeys = 99;
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(HKEY_LOCAL_MACHINE, nullptr, nullptr, nullptr, &subKeys, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(HKEY_LOCAL_MACHINE, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(0u, subKeys);
     EXPECT_FALSE(FileExists(File()));  // reading creates nothing
 
@@ -71,13 +78,14 @@ TEST_F(Registry, OpenAndCreateKeys) {
 
     // Below an open key rather than the root.
     ASSERT_EQ(ERROR_SUCCESS, OpenKey("SOFTWARE\\Norvane Systems, Inc.", parent));
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent.Get(), "Child\\Grandchild", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, child.Out(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent.Get(), "Child\\Grandchild", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             child.Out(), nullptr));
     EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExA(parent.Get(), "child\\grandchild", 0, KEY_READ, viaParent.Out()));
     EXPECT_EQ(ERROR_SUCCESS, OpenKey("SOFTWARE\\Norvane Systems, Inc.\\Child\\Grandchild", direct));
 }
 
-TEST_F(Registry, BadPathsArgumentsHandlesAndRoots) {
+TEST_F(Registry, BadPathsArgumentsHandlesAndRoots)
+{
     Key key;
     EXPECT_EQ(ERROR_BAD_PATHNAME, OpenKey("\\SOFTWARE", key));
     EXPECT_EQ(ERROR_BAD_PATHNAME, CreateKey("SOFTWARE\\\\x", key));
@@ -88,8 +96,8 @@ TEST_F(Registry, BadPathsArgumentsHandlesAndRoots) {
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyExA(nullptr, "x", 0, KEY_READ, key.Out()));
     // HKEY_USERS and HKEY_CLASSES_ROOT have no file; HKEY_CURRENT_USER has its own.
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_USERS, ".DEFAULT", 0, KEY_READ, key.Out()));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                    nullptr, key.Out(), nullptr));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegCreateKeyExA(HKEY_CLASSES_ROOT, ".txt", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr));
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Zentra", 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, key.Out(), nullptr));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key.Get(), "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2));
@@ -98,8 +106,8 @@ TEST_F(Registry, BadPathsArgumentsHandlesAndRoots) {
     EXPECT_FALSE(FileExists(File()));
 
     HKEY closed = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &closed, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE, "A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &closed, nullptr));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(closed));
     for (HKEY invalid : {closed, static_cast<HKEY>(nullptr), HKEY_LOCAL_MACHINE})
         EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(invalid));
@@ -107,7 +115,8 @@ TEST_F(Registry, BadPathsArgumentsHandlesAndRoots) {
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryValueExA(closed, "x", nullptr, nullptr, nullptr, &size));
 }
 
-TEST_F(Registry, ValuesFollowWin32) {
+TEST_F(Registry, ValuesFollowWin32)
+{
     ASSERT_EQ(ERROR_SUCCESS, SetString("A", "Text", "hello"));
     ASSERT_EQ(ERROR_SUCCESS, SetString("A", "v", "text"));
     // A value of the same name in another case is replaced, type and data.
@@ -127,8 +136,7 @@ TEST_F(Registry, ValuesFollowWin32) {
     EXPECT_EQ(std::vector<BYTE>(4, '#'), std::vector<BYTE>(small, small + 4));
     char text[16];
     size = sizeof text;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegQueryValueExA(key.Get(), "TEXT", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key.Get(), "TEXT", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
     EXPECT_EQ(6u, size);
     EXPECT_STREQ("hello", text);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key.Get(), "Missing", nullptr, &type, nullptr, &size));
@@ -148,7 +156,8 @@ TEST_F(Registry, ValuesFollowWin32) {
     EXPECT_EQ("<error 2>", GetString("A", "Text"));
 }
 
-TEST_F(Registry, SubkeysAreCountedEnumeratedInNameOrderAndDeleted) {
+TEST_F(Registry, SubkeysAreCountedEnumeratedInNameOrderAndDeleted)
+{
     for (const char* path : {"A\\gamma", "A\\Beta", "A\\alpha", "A\\Beta\\Inner", "A\\Much Longer Name\\Deeper"})
         ASSERT_EQ(ERROR_SUCCESS, SetString(path, "v", "1"));
     ASSERT_EQ(ERROR_SUCCESS, SetString("A", "Name", "twelve chars"));
@@ -160,20 +169,21 @@ TEST_F(Registry, SubkeysAreCountedEnumeratedInNameOrderAndDeleted) {
     DWORD info[6] = {0, 0, 9, 0, 0, 0};
     char keyClass[8] = "junk";
     DWORD keyClassSize = sizeof keyClass;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(key.Get(), keyClass, &keyClassSize, nullptr, &info[0], &info[1],
-                                              &info[2], &info[3], &info[4], &info[5], nullptr, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(key.Get(), keyClass, &keyClassSize, nullptr, &info[0], &info[1], &info[2],
+                                              &info[3], &info[4], &info[5], nullptr, nullptr));
     EXPECT_EQ(std::vector<DWORD>({4, 16, 0, 2, 4, 13}), std::vector<DWORD>(info, info + 6));
     EXPECT_EQ(0u, keyClassSize);
     EXPECT_STREQ("", keyClass);
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr));
 
     std::vector<std::string> names;
     char name[256];
     for (DWORD index = 0; index < 10; ++index) {
         DWORD size = sizeof name;
         const LONG result = RegEnumKeyExA(key.Get(), index, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
         ASSERT_EQ(ERROR_SUCCESS, result);
         EXPECT_EQ(std::strlen(name), size);
         names.push_back(name);
@@ -199,12 +209,13 @@ TEST_F(Registry, SubkeysAreCountedEnumeratedInNameOrderAndDeleted) {
     DWORD ignored = 0;
     EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(held.Get(), "v", nullptr, nullptr, nullptr, &ignored));
     EXPECT_EQ(ERROR_KEY_DELETED, RegSetValueExA(held.Get(), "v", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1));
-    EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyExA(held.Get(), "D", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                                 below.Out(), nullptr));
+    EXPECT_EQ(ERROR_KEY_DELETED,
+              RegCreateKeyExA(held.Get(), "D", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, below.Out(), nullptr));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, OpenKey("A\\Beta\\Inner", below));  // not brought back
 }
 
-TEST_F(Registry, WritesTheExportFormat) {
+TEST_F(Registry, WritesTheExportFormat)
+{
     ASSERT_EQ(ERROR_SUCCESS, SetString(kVantor, "DBConnection0", "SERVER=DBHOST;DATABASE=CfgDb"));
     ASSERT_EQ(ERROR_SUCCESS, SetString(kVantor, "Path", "C:\\Program Files\\\"Q\""));
     ASSERT_EQ(ERROR_SUCCESS, SetValue(kVantor, "Count", REG_DWORD, {10, 0, 0, 0}));
@@ -213,7 +224,8 @@ TEST_F(Registry, WritesTheExportFormat) {
     ASSERT_EQ(ERROR_SUCCESS, SetString("Software\\Norvane", "DbName", "first"));
     ASSERT_EQ(ERROR_SUCCESS, SetString("SOFTWARE\\NORVANE\\Sub", "Other", "second"));
     ASSERT_EQ(ERROR_SUCCESS, SetString("software\\norvane", "DBNAME", "third"));
-    for (const char* path : {"b", "A b", "a\\z", "C"}) ASSERT_EQ(ERROR_SUCCESS, SetString(path, "v", "1"));
+    for (const char* path : {"b", "A b", "a\\z", "C"})
+        ASSERT_EQ(ERROR_SUCCESS, SetString(path, "v", "1"));
     EXPECT_EQ("third", GetString("SOFTWARE\\norVANE", "dbname"));
     EXPECT_EQ("second", GetString("software\\norvane\\SUB", "OTHER"));
     EXPECT_EQ("Windows Registry Editor Version 5.00\n\n"
@@ -234,7 +246,8 @@ TEST_F(Registry, WritesTheExportFormat) {
               ReadFile(File()));
 }
 
-TEST_F(Registry, ValuesOfEveryTypeSurviveARewrite) {
+TEST_F(Registry, ValuesOfEveryTypeSurviveARewrite)
+{
     WriteFile(File(), "Windows Registry Editor Version 5.00\r\n\r\n"
                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\r\n"
                       "\"Expand\"=hex(2):25,00,50,00,00,00\r\n"
@@ -246,7 +259,8 @@ TEST_F(Registry, ValuesOfEveryTypeSurviveARewrite) {
     ASSERT_EQ(ERROR_SUCCESS, SetString(kVantor, "Lines", "one\r\ntwo\n"));
     ASSERT_EQ(ERROR_SUCCESS, SetValue(kVantor, "Big", REG_DWORD, {0x98, 0xBA, 0xDC, 0xFE}));
     std::vector<BYTE> binary;
-    for (int i = 0; i < 100; ++i) binary.push_back(static_cast<BYTE>(i * 7));
+    for (int i = 0; i < 100; ++i)
+        binary.push_back(static_cast<BYTE>(i * 7));
     ASSERT_EQ(ERROR_SUCCESS, SetValue(kVantor, "Blob", REG_BINARY, binary));
     ASSERT_EQ(ERROR_SUCCESS, SetValue(kVantor, "Empty", REG_NONE, {}));
 
@@ -260,9 +274,9 @@ TEST_F(Registry, ValuesOfEveryTypeSurviveARewrite) {
     EXPECT_EQ(Typed(0x2000, {0xff}), Value("SOFTWARE\\Test", "Odd"));
 
     const std::string text = ReadFile(File());
-    for (const char* line : {"\"Expand\"=hex(2):25,00,50,00,00,00\n", "\"Multi\"=hex(7):61,00,00,00,00,00\n",
-                             "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n", "\"Odd\"=hex(2000):ff\n",
-                             "\"Blob\"=hex:00,07,0e,"})
+    for (const char* line :
+         {"\"Expand\"=hex(2):25,00,50,00,00,00\n", "\"Multi\"=hex(7):61,00,00,00,00,00\n",
+          "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n", "\"Odd\"=hex(2000):ff\n", "\"Blob\"=hex:00,07,0e,"})
         EXPECT_NE(std::string::npos, text.find(line)) << line;
     // Long hex data is wrapped as regedit wraps it, within 80 columns.
     EXPECT_NE(std::string::npos, text.find(",\\\n  "));
@@ -272,7 +286,8 @@ TEST_F(Registry, ValuesOfEveryTypeSurviveARewrite) {
     }
 }
 
-TEST_F(Registry, ReadsOtherFormatsAndTreatsAnEmptyFileAsEmpty) {
+TEST_F(Registry, ReadsOtherFormatsAndTreatsAnEmptyFileAsEmpty)
+{
     WriteFile(File(), "");
     EXPECT_EQ("<error 2>", GetString(kVantor, "DBConnection0"));
 
@@ -305,7 +320,8 @@ TEST_F(Registry, ReadsOtherFormatsAndTreatsAnEmptyFileAsEmpty) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, OpenKey("B\\C", key, KEY_READ));
 }
 
-TEST_F(Registry, MalformedFilesGiveBadDbAndAreNotOverwritten) {
+TEST_F(Registry, MalformedFilesGiveBadDbAndAreNotOverwritten)
+{
     const std::string header = "Windows Registry Editor Version 5.00\n";
     const std::string keyA = header + "[HKEY_LOCAL_MACHINE\\A]\n";
     const std::vector<std::string> malformed = {
@@ -323,7 +339,7 @@ TEST_F(Registry, MalformedFilesGiveBadDbAndAreNotOverwritten) {
         header + "[HKEY_LOCAL_MACHINE\\A\\\\B]\n",
         header + "[HKEY_CURRENT_USER\\A]\n",
         "\xFF\xFEW\0i\0n"s,  // UTF-16 cut in the middle of a character
-        "\xFE\xFF\0W\0i"s,  // UTF-16 big-endian
+        "\xFE\xFF\0W\0i"s,   // UTF-16 big-endian
     };
     for (const std::string& content : malformed) {
         SCOPED_TRACE(content);
@@ -341,18 +357,22 @@ TEST_F(Registry, MalformedFilesGiveBadDbAndAreNotOverwritten) {
     EXPECT_NE(ERROR_SUCCESS, SetString("A", "x", "y"));
 }
 
-TEST_F(Registry, ProcessesWritingAtOnceLoseNothingAndReadEachOthersValues) {
+TEST_F(Registry, ProcessesWritingAtOnceLoseNothingAndReadEachOthersValues)
+{
     const int kWriters = 4, kValues = 40;
     std::vector<pid_t> writers;
     for (int w = 0; w < kWriters; ++w)
         writers.push_back(Spawn([w] {
             for (int i = 0; i < kValues; ++i)
-                if (SetString(KeyOf(w, i).c_str(), Name(w, i).c_str(), Name(w, i)) != ERROR_SUCCESS) return false;
+                if (SetString(KeyOf(w, i).c_str(), Name(w, i).c_str(), Name(w, i)) != ERROR_SUCCESS)
+                    return false;
             return true;
         }));
-    for (const pid_t pid : writers) EXPECT_TRUE(Succeeded(pid));
+    for (const pid_t pid : writers)
+        EXPECT_TRUE(Succeeded(pid));
     for (int w = 0; w < kWriters; ++w)
-        for (int i = 0; i < kValues; ++i) EXPECT_EQ(Name(w, i), GetString(KeyOf(w, i).c_str(), Name(w, i).c_str()));
+        for (int i = 0; i < kValues; ++i)
+            EXPECT_EQ(Name(w, i), GetString(KeyOf(w, i).c_str(), Name(w, i).c_str()));
     EXPECT_EQ(std::vector<std::string>({"system.reg", "system.reg.lock"}), Entries(prefix.Path()));
     ASSERT_EQ(ERROR_SUCCESS, SetString(kVantor, "DBConnection0", "SERVER=A;DATABASE=B"));
     EXPECT_TRUE(Succeeded(Spawn([] { return GetString(kVantor, "DBConnection0") == "SERVER=A;DATABASE=B"; })));

@@ -19,7 +19,8 @@ Lines g_trace;  // what the trace sink received
 
 class CRegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         g_trace.clear();
         previousSink = registry_trace::SetSink([](const char* text) { g_trace.push_back(text); });
     }
@@ -33,7 +34,8 @@ protected:
 
 }  // namespace
 
-TEST_F(CRegistryTest, OpenSubkeyCreatesAMissingKeyAndHoldsItUntilClosed) {
+TEST_F(CRegistryTest, OpenSubkeyCreatesAMissingKeyAndHoldsItUntilClosed)
+{
     ASSERT_EQ(ERROR_SUCCESS, SetString("Other", "v", "other"));
     CRegistry registry(HKEY_LOCAL_MACHINE);
     EXPECT_EQ(0, registry.IsSubOpen());
@@ -76,18 +78,22 @@ TEST_F(CRegistryTest, OpenSubkeyCreatesAMissingKeyAndHoldsItUntilClosed) {
     EXPECT_STREQ("other", buffer);
 }
 
-TEST_F(CRegistryTest, TheDestructorClosesAnOpenSubkey) {
+TEST_F(CRegistryTest, TheDestructorClosesAnOpenSubkey)
+{
     {
         CRegistry registry(HKEY_LOCAL_MACHINE);
         ASSERT_EQ(0, registry.OpenSubkey("A"));
         Trace();
     }
     EXPECT_EQ(Lines({"-->   CRegistry::CloseSubkey\r\n", "<--   CRegistry::CloseSubkey\r\n"}), Trace());
-    { CRegistry idle(HKEY_LOCAL_MACHINE); }
+    {
+        CRegistry idle(HKEY_LOCAL_MACHINE);
+    }
     EXPECT_TRUE(Trace().empty());  // nothing was open, nothing is closed
 }
 
-TEST_F(CRegistryTest, MisuseIsRefusedBeforeTouchingTheRegistry) {
+TEST_F(CRegistryTest, MisuseIsRefusedBeforeTouchingTheRegistry)
+{
     CRegistry registry(HKEY_LOCAL_MACHINE);
     char buffer[256] = "untouched";
     DWORD number = 77;
@@ -106,10 +112,10 @@ TEST_F(CRegistryTest, MisuseIsRefusedBeforeTouchingTheRegistry) {
     EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, registry.OpenSubkey(tooLong.c_str()));
     EXPECT_EQ(0, registry.IsSubOpen());
     EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, registry.CreateSubkey(tooLong.c_str()));
-    EXPECT_EQ(Lines({"-->   CRegistry::OpenSubkey\r\n", "ERROR in RegOpenKeyEx\r\n",
-                     "<--   ERROR CRegistry::OpenSubkey\r\n", "-->   CRegistry::CreateSubkey\r\n",
-                     "<--   ERROR     RegCreateKeyEx  CRegistry::CreateSubkey\r\n"}),
-              Trace());
+    EXPECT_EQ(
+        Lines({"-->   CRegistry::OpenSubkey\r\n", "ERROR in RegOpenKeyEx\r\n", "<--   ERROR CRegistry::OpenSubkey\r\n",
+               "-->   CRegistry::CreateSubkey\r\n", "<--   ERROR     RegCreateKeyEx  CRegistry::CreateSubkey\r\n"}),
+        Trace());
     EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, registry.DeleteSubkey(tooLong.c_str()));
     EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, registry.DeleteSubkeyValue("v", tooLong.c_str()));
     EXPECT_EQ(0, registry.SubkeyExists(tooLong.c_str()));
@@ -118,14 +124,14 @@ TEST_F(CRegistryTest, MisuseIsRefusedBeforeTouchingTheRegistry) {
     EXPECT_EQ(0, registry.OpenSubkey(std::string(255, 'k').c_str()));  // 255 characters fit
 }
 
-TEST_F(CRegistryTest, AFailedOpenLeavesNothingOpen) {
+TEST_F(CRegistryTest, AFailedOpenLeavesNothingOpen)
+{
     WriteFile(prefix / "system.reg", "not a registry\n");
     CRegistry registry(HKEY_LOCAL_MACHINE);
     EXPECT_EQ(ERROR_BADDB, registry.OpenSubkey(kVantor));
     EXPECT_EQ(Lines({"-->   CRegistry::OpenSubkey\r\n", "Subkey did NOT already exist so attempting CreateSubkey\r\n",
-                     "-->   CRegistry::CreateSubkey\r\n",
-                     "<--   ERROR     RegCreateKeyEx  CRegistry::CreateSubkey\r\n", "ERROR in RegOpenKeyEx\r\n",
-                     "<--   ERROR CRegistry::OpenSubkey\r\n"}),
+                     "-->   CRegistry::CreateSubkey\r\n", "<--   ERROR     RegCreateKeyEx  CRegistry::CreateSubkey\r\n",
+                     "ERROR in RegOpenKeyEx\r\n", "<--   ERROR CRegistry::OpenSubkey\r\n"}),
               Trace());
     EXPECT_EQ(0, registry.IsSubOpen());
     char buffer[256];
@@ -134,7 +140,8 @@ TEST_F(CRegistryTest, AFailedOpenLeavesNothingOpen) {
     EXPECT_EQ(std::string(sizeof buffer, 'x'), std::string(buffer, sizeof buffer));
 }
 
-TEST_F(CRegistryTest, GetStringFillsTheBufferOnlyWithAWholeTerminatedText) {
+TEST_F(CRegistryTest, GetStringFillsTheBufferOnlyWithAWholeTerminatedText)
+{
     CRegistry registry(HKEY_LOCAL_MACHINE);
     ASSERT_EQ(0, registry.OpenSubkey(kVantor));
     ASSERT_EQ(0, registry.SetString("SERVER=DBHOST;DATABASE=CfgDb", "DBConnection0"));
@@ -147,7 +154,11 @@ TEST_F(CRegistryTest, GetStringFillsTheBufferOnlyWithAWholeTerminatedText) {
     ASSERT_EQ(ERROR_SUCCESS, SetValue(kVantor, "Bare", REG_SZ, {'a', 'b', 'c'}));  // without its NUL
     ASSERT_EQ(ERROR_SUCCESS, SetValue(kVantor, "TooLongBare", REG_SZ, std::vector<BYTE>(256, 'f')));
 
-    struct Case { const char* name; long code; std::string text; };
+    struct Case {
+        const char* name;
+        long code;
+        std::string text;
+    };
     const Case cases[] = {
         {"DBConnection0", 0, "SERVER=DBHOST;DATABASE=CfgDb"},
         {"Longest", 0, std::string(255, 's')},
@@ -169,7 +180,8 @@ TEST_F(CRegistryTest, GetStringFillsTheBufferOnlyWithAWholeTerminatedText) {
     }
 }
 
-TEST_F(CRegistryTest, DwordValuesAndTheirTrace) {
+TEST_F(CRegistryTest, DwordValuesAndTheirTrace)
+{
     ASSERT_EQ(ERROR_SUCCESS, SetString(kVantor, "Text", "abc"));
     CRegistry registry(HKEY_LOCAL_MACHINE);
     ASSERT_EQ(0, registry.OpenSubkey(kVantor));
@@ -186,13 +198,14 @@ TEST_F(CRegistryTest, DwordValuesAndTheirTrace) {
     ASSERT_EQ(0, registry.CloseSubkey());
     EXPECT_EQ(Lines({"-->  CRegistry::SetDWORD\r\n", "Subkey OPEN so attempting to set DWORD\r\n",
                      "<--  CRegistry::SetDWORD\r\n", "-->   CRegistry::GetDWORD\r\n", "<--   CRegistry::GetDWORD\r\n",
-                     "-->   CRegistry::GetDWORD\r\n", "<--   CRegistry::GetDWORD\r\n",
-                     "-->   CRegistry::GetDWORD\r\n", "<--   CRegistry::GetDWORD\r\n",
-                     "-->   CRegistry::CloseSubkey\r\n", "<--   CRegistry::CloseSubkey\r\n"}),
+                     "-->   CRegistry::GetDWORD\r\n", "<--   CRegistry::GetDWORD\r\n", "-->   CRegistry::GetDWORD\r\n",
+                     "<--   CRegistry::GetDWORD\r\n", "-->   CRegistry::CloseSubkey\r\n",
+                     "<--   CRegistry::CloseSubkey\r\n"}),
               Trace());
 }
 
-TEST_F(CRegistryTest, SubkeysAndDeletion) {
+TEST_F(CRegistryTest, SubkeysAndDeletion)
+{
     for (const char* path : {"Parent\\Zeta", "Parent\\alpha\\inner"})
         ASSERT_EQ(ERROR_SUCCESS, SetString(path, "v", "x"));
     CRegistry registry(HKEY_LOCAL_MACHINE);
@@ -224,7 +237,8 @@ TEST_F(CRegistryTest, SubkeysAndDeletion) {
     EXPECT_EQ(2, other.DeleteSubkey("Parent\\alpha\\inner"));
 }
 
-TEST(RegistryTraceSink, SetSinkReturnsThePreviousSink) {
+TEST(RegistryTraceSink, SetSinkReturnsThePreviousSink)
+{
     static int calls = 0;
     const registry_trace::Sink counting = [](const char*) { ++calls; };
     EXPECT_EQ(nullptr, registry_trace::SetSink(counting));  // discarding by default

@@ -31,18 +31,12 @@ protected:
 
     zentra_test::HostDatabase& db() { return *db_; }
     std::string host(const std::string& windowsPath) const { return prefix_->hostPath(windowsPath); }
-    std::string dialPlanFile(const std::string& name) const
-    {
-        return host(std::string(kDialPlanFolder) + name);
-    }
+    std::string dialPlanFile(const std::string& name) const { return host(std::string(kDialPlanFolder) + name); }
     std::string zentraFile(const std::string& name, const std::string& file) const
     {
         return host(std::string(kZentraFolder) + name + "\\" + file);
     }
-    std::string logPath(const std::string& name) const
-    {
-        return zentraFile(name, name + "_uninstall.txt");
-    }
+    std::string logPath(const std::string& name) const { return zentraFile(name, name + "_uninstall.txt"); }
     std::string logOf(const std::string& name) const { return zentra_test::ReadFile(logPath(name)); }
 
     std::unique_ptr<zentra_test::Prefix> prefix_;
@@ -54,8 +48,7 @@ protected:
 inline std::string Guid(char plan, int kind, int number)
 {
     char text[40];
-    std::snprintf(text, sizeof(text), "%s-%04d-0000-0000-%012d", std::string(8, plan).c_str(), kind,
-                  number);
+    std::snprintf(text, sizeof(text), "%s-%04d-0000-0000-%012d", std::string(8, plan).c_str(), kind, number);
     return text;
 }
 
@@ -68,36 +61,36 @@ struct DialPlanRows {
     std::vector<std::string> instructionPkids;
 };
 
-inline void InsertMember(zentra_test::HostDatabase& db, const std::string& pkid,
-                         const std::string& instructionPkid, const std::string& tagPkid)
+inline void InsertMember(zentra_test::HostDatabase& db, const std::string& pkid, const std::string& instructionPkid,
+                         const std::string& tagPkid)
 {
     db.exec("insert into DigitDiscardInstructionMember (pkid, fkDigitDiscardInstruction, "
-            "fkDialPlanTag) values (" + Quoted(pkid) + ", " + Quoted(instructionPkid) + ", " +
-            Quoted(tagPkid) + ")");
+            "fkDialPlanTag) values (" +
+            Quoted(pkid) + ", " + Quoted(instructionPkid) + ", " + Quoted(tagPkid) + ")");
 }
 
 // Inserts a dial plan; digit-analysis identifiers start at firstDaId so that
 // several dial plans of one test do not share them. With tags == false the
 // dial plan has its DialPlan row only.
-inline DialPlanRows InsertDialPlan(zentra_test::HostDatabase& db, const std::string& name,
-                                   char plan, int firstDaId, bool tags = true)
+inline DialPlanRows InsertDialPlan(zentra_test::HostDatabase& db, const std::string& name, char plan, int firstDaId,
+                                   bool tags = true)
 {
     DialPlanRows rows;
     rows.pkid = Guid(plan, 1, 1);
-    db.exec("insert into DialPlan (pkid, name) values (" + Quoted(rows.pkid) + ", " + Quoted(name) +
-            ")");
+    db.exec("insert into DialPlan (pkid, name) values (" + Quoted(rows.pkid) + ", " + Quoted(name) + ")");
     for (int i = 1; tags && i <= 3; ++i) {
         rows.tagPkids.push_back(Guid(plan, 2, i));
         db.exec("insert into DialPlanTag (pkid, tag, fkDialPlan, tkOperator_Max, "
-                "suppressFromRouteFilter) values (" + Quoted(rows.tagPkids.back()) + ", 'TAG-" +
-                std::to_string(i) + "', " + Quoted(rows.pkid) + ", '1', 'f')");
+                "suppressFromRouteFilter) values (" +
+                Quoted(rows.tagPkids.back()) + ", 'TAG-" + std::to_string(i) + "', " + Quoted(rows.pkid) +
+                ", '1', 'f')");
     }
     for (int i = 1; tags && i <= 7; ++i) {
         rows.instructionPkids.push_back(Guid(plan, 3, i));
         db.exec("insert into DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, "
-                "clause) values (" + Quoted(rows.instructionPkids.back()) + ", 'DDI-" +
-                std::to_string(i) + "', " + Quoted(rows.pkid) + ", " +
-                std::to_string(firstDaId + i - 1) + ", 'TAG-1:%')");
+                "clause) values (" +
+                Quoted(rows.instructionPkids.back()) + ", 'DDI-" + std::to_string(i) + "', " + Quoted(rows.pkid) +
+                ", " + std::to_string(firstDaId + i - 1) + ", 'TAG-1:%')");
     }
     int member = 0;
     for (const std::string& instruction : rows.instructionPkids)
@@ -115,7 +108,8 @@ inline int CountRowsOf(zentra_test::HostDatabase& db, const DialPlanRows& rows)
            db.count("DigitDiscardInstruction", "fkDialPlan = " + pkid) +
            db.count("DigitDiscardInstructionMember",
                     "fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction where "
-                    "fkDialPlan = " + pkid + ")");
+                    "fkDialPlan = " +
+                        pkid + ")");
 }
 
 // 1 DialPlan row, 3 tags, 7 instructions, 21 members.
@@ -126,15 +120,15 @@ constexpr int kRowsOfFullDialPlan = 1 + 3 + 7 + 21;
 // plan or another one but use its rows: a pattern of another dial plan using
 // its first instruction, a member of another dial plan's route filter using
 // its second tag.
-inline void SetReferences(zentra_test::HostDatabase& db, const DialPlanRows& plan, bool pattern,
-                          bool routeList, bool routeFilter, bool foreignPattern = false,
-                          bool foreignFilterMember = false)
+inline void SetReferences(zentra_test::HostDatabase& db, const DialPlanRows& plan, bool pattern, bool routeList,
+                          bool routeFilter, bool foreignPattern = false, bool foreignFilterMember = false)
 {
     for (const char* table : {"NumPlan", "RouteList", "RouteFilter", "RouteFilterMember"})
         db.exec(std::string("delete from ") + table);
     if (foreignPattern)
         db.exec("insert into NumPlan (pkid, dnOrPattern, fkDialPlan, fkDigitDiscardInstruction) "
-                "values (" + Quoted(Guid('F', 1, 2)) + ", '8.XXXX', " + Quoted(Guid('F', 9, 9)) + ", " +
+                "values (" +
+                Quoted(Guid('F', 1, 2)) + ", '8.XXXX', " + Quoted(Guid('F', 9, 9)) + ", " +
                 Quoted(plan.instructionPkids[0]) + ")");
     if (foreignFilterMember) {
         db.exec("insert into RouteFilter (pkid, name, fkDialPlan) values (" + Quoted(Guid('F', 3, 2)) +
@@ -144,37 +138,38 @@ inline void SetReferences(zentra_test::HostDatabase& db, const DialPlanRows& pla
     }
     if (pattern)
         db.exec("insert into NumPlan (pkid, dnOrPattern, fkDialPlan, fkDigitDiscardInstruction) "
-                "values (" + Quoted(Guid('F', 1, 1)) + ", '9.@', " + Quoted(plan.pkid) + ", " +
-                Quoted(plan.instructionPkids[1]) + ")");
-    if (routeList)
-        db.exec("insert into RouteList (pkid, name, fkDigitDiscardInstruction) values (" +
-                Quoted(Guid('F', 2, 1)) + ", 'RL-Branch', " + Quoted(plan.instructionPkids.back()) +
+                "values (" +
+                Quoted(Guid('F', 1, 1)) + ", '9.@', " + Quoted(plan.pkid) + ", " + Quoted(plan.instructionPkids[1]) +
                 ")");
+    if (routeList)
+        db.exec("insert into RouteList (pkid, name, fkDigitDiscardInstruction) values (" + Quoted(Guid('F', 2, 1)) +
+                ", 'RL-Branch', " + Quoted(plan.instructionPkids.back()) + ")");
     if (routeFilter)
-        db.exec("insert into RouteFilter (pkid, name, fkDialPlan, clause) values (" +
-                Quoted(Guid('F', 3, 1)) + ", 'RF-Local', " + Quoted(plan.pkid) +
-                ", '(TAG-2 EXISTS)')");
+        db.exec("insert into RouteFilter (pkid, name, fkDialPlan, clause) values (" + Quoted(Guid('F', 3, 1)) +
+                ", 'RF-Local', " + Quoted(plan.pkid) + ", '(TAG-2 EXISTS)')");
 }
 
 // What a removal logs when it runs the first `statements` of its statements:
 // the lookup of the name (as written in SQL), the queries for patterns, route
 // lists and route filters, and the logged deletes.
-inline std::string RemovalLog(const std::string& sqlName, const std::string& pkid,
-                              size_t statements = 9)
+inline std::string RemovalLog(const std::string& sqlName, const std::string& pkid, size_t statements = 9)
 {
     const std::string p = Quoted(pkid);
     const std::string all[] = {
         "select pkid from DialPlan where name='" + sqlName + "'",
         "select * from NumPlan where fkDialPlan=" + p,
         "select * from NumPlan where fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction "
-        "where fkDialPlan = " + p + ")",
+        "where fkDialPlan = " +
+            p + ")",
         "Select * from RouteList T1, DigitDiscardInstruction T2 where T2.fkDialPlan= " + p +
             " and T1.fkDigitDiscardInstruction = T2.pkid",
         "select * from RouteFilter where fkDialPlan=" + p,
         "select * from RouteFilterMember where fkDialPlanTag in (select pkid from DialPlanTag "
-        "where fkDialPlan = " + p + ")",
+        "where fkDialPlan = " +
+            p + ")",
         "delete from DigitDiscardInstructionMember where (fkDigitDiscardInstruction in (select "
-        "pkid from DigitDiscardInstruction where fkDialPlan = " + p + "))",
+        "pkid from DigitDiscardInstruction where fkDialPlan = " +
+            p + "))",
         "delete from DigitDiscardInstruction where fkDialPlan=" + p,
         "delete from DialPlan where Name='" + sqlName + "'",
     };
@@ -190,10 +185,12 @@ inline void BlockTagDeletes(zentra_test::HostDatabase& db, const std::string& me
 {
     if (db.backend() == zentra_test::Backend::SQLite) {
         db.exec("CREATE TRIGGER block_tag_delete BEFORE DELETE ON DialPlanTag "
-                "BEGIN SELECT RAISE(ABORT, " + Quoted(message) + "); END");
+                "BEGIN SELECT RAISE(ABORT, " +
+                Quoted(message) + "); END");
     } else {
         db.exec("CREATE FUNCTION block_tag_delete() RETURNS trigger LANGUAGE plpgsql AS "
-                "$$ BEGIN RAISE EXCEPTION " + Quoted(message) + "; END $$");
+                "$$ BEGIN RAISE EXCEPTION " +
+                Quoted(message) + "; END $$");
         db.exec("CREATE TRIGGER block_tag_delete BEFORE DELETE ON DialPlanTag "
                 "FOR EACH STATEMENT EXECUTE FUNCTION block_tag_delete()");
     }

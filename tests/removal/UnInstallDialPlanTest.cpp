@@ -71,8 +71,7 @@ TEST_P(Removal, RemovesOnlyTheNamedDialPlan)
     const std::string before = db().snapshot();
     EXPECT_EQ(0, setup_.UnInstallDialPlan("Suburb"));
     EXPECT_EQ(before, db().snapshot());
-    EXPECT_EQ(RemovalLog("Suburb", "", 1) + "The dial plan does not exist in the OV",
-              logOf("Suburb"));
+    EXPECT_EQ(RemovalLog("Suburb", "", 1) + "The dial plan does not exist in the OV", logOf("Suburb"));
     EXPECT_EQ(nullptr, probe.log());
     EXPECT_EQ(nullptr, probe.resultSet());
 }
@@ -92,12 +91,12 @@ TEST_P(Removal, ReferencesOfTheDialPlanRefuse)
         {"pattern and route filter: the pattern decides", true, false, true, false, false, 9, 2,
          plan + "pattern 9.@ (" + Guid('F', 1, 1) + ")\n"},
         {"pattern of no or another dial plan using an instruction", false, false, false, true, false, 9, 3,
-         "instruction DDI-1 (" + metro.instructionPkids[0] + ") is used by pattern 8.XXXX (" + Guid('F', 1, 2) +
-             ")\n"},
+         "instruction DDI-1 (" + metro.instructionPkids[0] + ") is used by pattern 8.XXXX (" + Guid('F', 1, 2) + ")\n"},
         {"route list of its last instruction", false, true, false, false, false, 10, 4,
          "instruction DDI-7 (" + metro.instructionPkids[6] + ") is used by route list RL-Branch (" + Guid('F', 2, 1) +
              ")\n"},
-        {"route filter", false, false, true, false, false, 11, 5, plan + "route filter RF-Local (" + Guid('F', 3, 1) + ")\n"},
+        {"route filter", false, false, true, false, false, 11, 5,
+         plan + "route filter RF-Local (" + Guid('F', 3, 1) + ")\n"},
         {"another dial plan's route filter using a tag", false, false, false, false, true, 11, 6,
          "tag TAG-2 (" + metro.tagPkids[1] + ") is used by route filter RF-Other (" + Guid('F', 3, 2) + ")\n"},
     };
@@ -121,9 +120,8 @@ TEST_P(Removal, FailuresLeaveEveryRowInPlace)
     const std::string before = db().snapshot();
 
     // Unusable names are refused before anything is touched, the log included.
-    for (const std::string& name : {std::string(), std::string(".."), std::string("..\\..\\x"),
-                                    std::string("../x"), std::string("Metro/"),
-                                    std::string("Me:tro"), std::string(101, 'M')})
+    for (const std::string& name : {std::string(), std::string(".."), std::string("..\\..\\x"), std::string("../x"),
+                                    std::string("Metro/"), std::string("Me:tro"), std::string(101, 'M')})
         EXPECT_EQ(12, setup_.UnInstallDialPlan(name)) << name;
     EXPECT_EQ(before, db().snapshot());
     EXPECT_STREQ("", CZentraSetupTestProbe(setup_).logPath()) << "no log path was set";
@@ -151,8 +149,7 @@ TEST_P(Removal, FailuresLeaveEveryRowInPlace)
     EXPECT_EQ(nullptr, CZentraSetupTestProbe(setup_).log());
 
     // The connection is usable afterwards and no transaction was left open.
-    db().exec("DROP TRIGGER block_tag_delete" +
-              std::string(GetParam() == Backend::SQLite ? "" : " ON DialPlanTag"));
+    db().exec("DROP TRIGGER block_tag_delete" + std::string(GetParam() == Backend::SQLite ? "" : " ON DialPlanTag"));
     EXPECT_EQ(0, setup_.UnInstallDialPlan("Metro"));
     EXPECT_EQ(0, CountRowsOf(db(), metro));
 }

@@ -25,8 +25,8 @@ const std::string kDroppedTag = "D84DC8DF-9801-57BB-9965-1102D6A7F187";
 const std::string kDroppedInstruction = "7FB9F040-BA44-5CB6-B0E8-FEB65D7D3539";
 
 // The documented fields of every document.
-const char* const kFields[] = {"program", "version", "mode", "name", "exitStatus", "result", "decidedBy", "message",
-                               "log", "messages", "blocking"};
+const char* const kFields[] = {"program",   "version", "mode", "name",     "exitStatus", "result",
+                               "decidedBy", "message", "log",  "messages", "blocking"};
 // The tables of the documents, the columns they show, and the plan's rows.
 const struct {
     const char* table;
@@ -83,7 +83,11 @@ json Changes(const PlanRows& before, const PlanRows& after)
 json Blocking(const std::string& used, const std::string& usedName, const std::string& usedPkid,
               const std::string& user, const std::string& userName, const std::string& userPkid)
 {
-    return {{"used", used}, {"usedName", usedName}, {"usedPkid", usedPkid}, {"user", user}, {"userName", userName},
+    return {{"used", used},
+            {"usedName", usedName},
+            {"usedPkid", usedPkid},
+            {"user", user},
+            {"userName", userName},
             {"userPkid", userPkid},
             {"text", used + " " + usedName + " (" + usedPkid + ") is used by " + user + " " + userName + " (" +
                          userPkid + ")"}};
@@ -110,7 +114,8 @@ protected:
     void filterTheDroppedTag()
     {
         db->exec("insert into RouteFilter (pkid, name, fkDialPlan) values ('0F0F0F0F-0000-4000-8000-000000000001', "
-                 "'IntlOperator', '" + kPlan + "')");
+                 "'IntlOperator', '" +
+                 kPlan + "')");
         db->exec("insert into RouteFilterMember (pkid, fkRouteFilter, fkDialPlanTag) values "
                  "('0F0F0F0F-0000-4000-8000-000000000002', '0F0F0F0F-0000-4000-8000-000000000001', '" +
                  kDroppedTag + "')");
@@ -174,9 +179,11 @@ TEST_P(PreviewTest, RefusalsNameTheRowsThatBlockThem)
     run({"Example"}, 0);
     filterTheDroppedTag();
     db->exec("insert into NumPlan (pkid, dnOrPattern, fkDialPlan, fkDigitDiscardInstruction) values "
-             "('0E0E0E0E-0000-4000-8000-000000000001', '9.011!', '" + kPlan + "', '" + kDroppedInstruction + "')");
+             "('0E0E0E0E-0000-4000-8000-000000000001', '9.011!', '" +
+             kPlan + "', '" + kDroppedInstruction + "')");
     db->exec("insert into RouteList (pkid, name, fkDigitDiscardInstruction) values "
-             "('0E0E0E0E-0000-4000-8000-000000000002', 'IntlList', '" + kDroppedInstruction + "')");
+             "('0E0E0E0E-0000-4000-8000-000000000002', 'IntlList', '" +
+             kDroppedInstruction + "')");
     deliver("v2");
     // The tags are checked first, then the patterns, then the route lists.
     EXPECT_EQ(run({"Example"}, 5)["blocking"],

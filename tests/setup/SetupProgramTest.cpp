@@ -93,7 +93,8 @@ protected:
     Rows installedInstructions()
     {
         return db->query("select pkid, name, fkDialPlan, digitAnalysisID, clause from DigitDiscardInstruction "
-                         "where fkDialPlan = '" + examplePkid() + "' order by digitAnalysisID");
+                         "where fkDialPlan = '" +
+                         examplePkid() + "' order by digitAnalysisID");
     }
 
     // Checks that the database holds exactly the Example rows of the file, the
@@ -104,11 +105,13 @@ protected:
         EXPECT_EQ(db->query("select pkid, name, description from DialPlan where name = 'Example'"),
                   SectionRows(file, "Table:DialPlan,,", 3));
         EXPECT_EQ(Sorted(db->query("select pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max from "
-                                   "DialPlanTag where fkDialPlan = '" + pkid + "'")),
+                                   "DialPlanTag where fkDialPlan = '" +
+                                   pkid + "'")),
                   Sorted(SectionRows(file, "Table:DialPlanTag,,,,", 5)));
         EXPECT_EQ(Sorted(db->query("select m.pkid, m.fkDigitDiscardInstruction, m.fkDialPlanTag from "
                                    "DigitDiscardInstructionMember m, DigitDiscardInstruction i where "
-                                   "m.fkDigitDiscardInstruction = i.pkid and i.fkDialPlan = '" + pkid + "'")),
+                                   "m.fkDigitDiscardInstruction = i.pkid and i.fkDialPlan = '" +
+                                   pkid + "'")),
                   Sorted(SectionRows(file, "Table:DigitDiscardInstructionMember,,", 3)));
         Rows instructions = SectionRows(file, "Table:DigitDiscardInstruction,,,,", 5);
         ASSERT_EQ(instructions.size(), ids.size());
@@ -129,8 +132,8 @@ TEST_P(SetupProgramTest, InstallsTheExampleNextToAnotherDialPlanWithFreeIds)
              "('{0D0D0D0D-0000-4000-8000-000000000001}', 'Other', 'another dial plan')");
     for (const char* id : {"1", "2", "4"})
         db->exec(std::string("insert into DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, "
-                             "clause) values ('{0D0D0D0D-0000-4000-8000-00000000010") + id + "}', 'Other" + id +
-                 "', '{0D0D0D0D-0000-4000-8000-000000000001}', " + id + ", '')");
+                             "clause) values ('{0D0D0D0D-0000-4000-8000-00000000010") +
+                 id + "}', 'Other" + id + "', '{0D0D0D0D-0000-4000-8000-000000000001}', " + id + ", '')");
 
     const ProgramResult result = run({"Example"});
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -186,8 +189,8 @@ TEST_P(SetupProgramTest, RefusedOrFailedRunsChangeNothingOrReportTheirFailure)
     EXPECT_FALSE(isDeployed(kZentra + "Example\\Example.csv"));
     db->exec(GetParam() == Backend::SQLite ? "DROP TRIGGER reject_tag" : "DROP TRIGGER reject_tag ON DialPlanTag");
 
-    const std::string missing = GetParam() == Backend::SQLite ? "/nonexistent-folder/none.db"
-                                                              : "zentra_no_such_database";
+    const std::string missing =
+        GetParam() == Backend::SQLite ? "/nonexistent-folder/none.db" : "zentra_no_such_database";
     prefix->registerDataSource("SERVER=" + HostName() + ";DATABASE=" + missing);
     EXPECT_EQ(run({"Example"}).exitCode, 4);
     EXPECT_EQ(run({"--connect-only"}).exitCode, 1);
@@ -309,7 +312,8 @@ TEST_P(SetupProgramTest, UpgradeIsRefusedWhileADroppedTagIsInUseAndThenDone)
         v1Ids[row[0]] = row[3];
     // A route filter uses INTERNATIONAL-OPERATOR, which v2 drops.
     db->exec("insert into RouteFilter (pkid, name, fkDialPlan, clause) values "
-             "('{0F0F0F0F-0000-4000-8000-000000000001}', 'IntlOperator', '" + examplePkid() + "', '')");
+             "('{0F0F0F0F-0000-4000-8000-000000000001}', 'IntlOperator', '" +
+             examplePkid() + "', '')");
     db->exec("insert into RouteFilterMember (pkid, fkRouteFilter, fkDialPlanTag, digits) values "
              "('{0F0F0F0F-0000-4000-8000-000000000002}', '{0F0F0F0F-0000-4000-8000-000000000001}', "
              "'{D84DC8DF-9801-57BB-9965-1102D6A7F187}', '')");

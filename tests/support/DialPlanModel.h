@@ -11,10 +11,10 @@
 
 namespace zentra_test {
 
-inline const char* const kPredefined[6] = {"NoDigits",   "PreDot",           "PreAt",
-                                           "Trailing-#", "PreDot Trailing-#", "PreAt Trailing-#"};
-inline const char* const kPredefinedClauses[6] = {"",           "PRE-DOT",            "PRE-AT",
-                                                  "TRAILING-#", "PRE-DOT TRAILING-#", "PRE-AT TRAILING-#"};
+inline const char* const kPredefined[6] = {"NoDigits",          "PreDot",          "PreAt", "Trailing-#",
+                                           "PreDot Trailing-#", "PreAt Trailing-#"};
+inline const char* const kPredefinedClauses[6] = {
+    "", "PRE-DOT", "PRE-AT", "TRAILING-#", "PRE-DOT TRAILING-#", "PRE-AT TRAILING-#"};
 
 // Upper-case GUID text as the host database prints it.
 inline std::string Guid(unsigned group, unsigned number)
@@ -92,7 +92,8 @@ inline std::string CsvText(const DialPlan& plan)
 {
     const auto b = [](const std::string& pkid) { return "{" + pkid + "}"; };
     std::string text = "Table:DialPlan,,\r\npkid,name,description\r\nUNIQUEIDENTIFIER,VARCHAR(50),VARCHAR(200)\r\n" +
-                       b(plan.pkid) + "," + plan.name + "," + plan.description + "\r\n\r\nTable:DialPlanTag,,,,\r\n"
+                       b(plan.pkid) + "," + plan.name + "," + plan.description +
+                       "\r\n\r\nTable:DialPlanTag,,,,\r\n"
                        "pkid,tag,fkDialPlan,suppressFromRouteFilter,tkOperator_Max\r\n"
                        "UNIQUEIDENTIFIER,VARCHAR(50),UNIQUEIDENTIFIER,VARCHAR(1),VARCHAR(1)\r\n";
     for (const Tag& t : plan.tags)

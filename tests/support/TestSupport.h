@@ -29,11 +29,11 @@ std::string BackendName(Backend backend);  // "SQLite" / "PostgreSQL", for test 
 bool BackendAvailable(Backend backend);
 
 // In a gtest body or SetUp: skips the test when the backend is not available.
-#define ZENTRA_REQUIRE_BACKEND(backend)                                                   \
-    do {                                                                                  \
-        if (!::zentra_test::BackendAvailable(backend))                                    \
-            GTEST_SKIP() << ::zentra_test::BackendName(backend) << " is not available";   \
-    } while (0)
+#define ZENTRA_REQUIRE_BACKEND(backend)                                                                                \
+  do {                                                                                                                 \
+    if (!::zentra_test::BackendAvailable(backend))                                                                     \
+      GTEST_SKIP() << ::zentra_test::BackendName(backend) << " is not available";                                      \
+  } while (0)
 
 // This machine's host name, as gethostname gives it.
 std::string HostName();
@@ -177,8 +177,7 @@ struct ProgramResult {
     std::string out;
     std::string err;
 };
-ProgramResult RunProgram(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& environment,
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
                          const std::string& workingFolder);
 
 // The built programs.

@@ -50,7 +50,8 @@ std::string FilesDeleted(const std::string& name)
 {
     return "Deleted the Dial Plan file from = C:\\Program Files\\Norvane\\DialPlan\\" + name +
            "\nDeleted the ReadMe file for the Dial Plan from the path "
-           "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" + name + "\\ReadMe.txt \n";
+           "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\" +
+           name + "\\ReadMe.txt \n";
 }
 
 // Every file below a folder, relative to it.
@@ -80,8 +81,7 @@ protected:
     }
     std::vector<std::string> deployedFiles(const std::string& name) const
     {
-        return {dialPlanFile(name), zentraFile(name, "uninstall.exe"),
-                zentraFile(name, "ReadMe.txt")};
+        return {dialPlanFile(name), zentraFile(name, "uninstall.exe"), zentraFile(name, "ReadMe.txt")};
     }
     bool deployed(const std::string& name) const
     {
@@ -120,8 +120,7 @@ TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
         EXPECT_FALSE(FileExists(file)) << file;
     EXPECT_EQ("installed\n", ReadFile(zentraFile("Metro", "Metro_install.txt")));
     EXPECT_TRUE(FileExists(dialPlanFile("Metro East 100%")));
-    EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"),
-              logOf("Metro"));
+    EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"), logOf("Metro"));
 
     // A second run: no DialPlan row has the name any more, which is no error, but
     // the dial-plan file is gone and the removal stops there; a read-me put back
@@ -133,8 +132,8 @@ TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
                            "\nRequires manual deletion"),
               result.err);
     EXPECT_TRUE(FileExists(zentraFile("Metro", "ReadMe.txt")));
-    EXPECT_EQ(RemovalLog("Metro", "", 1) + "The dial plan does not exist in the OV" +
-                  RowsDeleted("Metro") + "Failed to delete the DialPlan file from the destination "
+    EXPECT_EQ(RemovalLog("Metro", "", 1) + "The dial plan does not exist in the OV" + RowsDeleted("Metro") +
+                  "Failed to delete the DialPlan file from the destination "
                   "C:\\Program Files\\Norvane\\DialPlan\\MetroGetLastError = 2\n",
               logOf("Metro"));
     EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), east));
@@ -155,12 +154,10 @@ TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
 TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
 {
     InsertDialPlan(db(), "Metro", 'A', 100);
-    const std::string missing = GetParam() == Backend::SQLite
-                                    ? work_->path() + "/no such folder/orvilex.db"
-                                    : "zentra_no_such_database";
-    const std::string noConnection =
-        "UnInstallation Failed.Failed to connect to Database. Check the regitry entry "
-        "DBConnection0";
+    const std::string missing =
+        GetParam() == Backend::SQLite ? work_->path() + "/no such folder/orvilex.db" : "zentra_no_such_database";
+    const std::string noConnection = "UnInstallation Failed.Failed to connect to Database. Check the regitry entry "
+                                     "DBConnection0";
     const struct {
         const char* what;
         std::string dataSource;  // "(none)": no DBConnection0 at all
@@ -168,15 +165,13 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
         std::string box, log;
     } cases[] = {
         {"not the publisher: only the files go",
-         "SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + db().database(), 0, kComplete,
-         FilesDeleted("Metro")},
-        {"no connection", "SERVER=" + zentra_test::HostName() + ";DATABASE=" + missing, 255,
-         noConnection, noConnection},
+         "SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + db().database(), 0, kComplete, FilesDeleted("Metro")},
+        {"no connection", "SERVER=" + zentra_test::HostName() + ";DATABASE=" + missing, 255, noConnection,
+         noConnection},
         // Nothing names a server: nothing can be checked, so nothing is deleted.
         {"no data source registered", "(none)", 255, noConnection, noConnection},
         {"an empty data source", "", 255, noConnection, noConnection},
-        {"a data source without SERVER=", "DATABASE=" + db().database(), 255, noConnection,
-         noConnection},
+        {"a data source without SERVER=", "DATABASE=" + db().database(), 255, noConnection, noConnection},
     };
     const std::string before = db().snapshot();
     for (const auto& c : cases) {
@@ -210,22 +205,21 @@ TEST_P(UninstallProgram, DeployedAloneItRemovesThePlanWithoutALibraryPath)
 
     std::map<std::string, std::string> environment = prefix_->environment();
     environment["LD_LIBRARY_PATH"] = "";
-    const ProgramResult result =
-        zentra_test::RunProgram({folder + "/uninstall.exe", "Metro"}, environment, folder);
+    const ProgramResult result = zentra_test::RunProgram({folder + "/uninstall.exe", "Metro"}, environment, folder);
 
     EXPECT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(Box("Metro", kComplete), result.err);
     EXPECT_EQ(0, CountRowsOf(db(), metro));
     for (const std::string& file : deployedFiles("Metro"))
         EXPECT_FALSE(FileExists(file)) << file;
-    EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"),
-              logOf("Metro"));
+    EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"), logOf("Metro"));
 }
 
 TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
 {
     const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    const std::string pattern = "dial plan Metro (" + metro.pkid + ") is used by pattern 9.@ (" + Guid('F', 1, 1) + ")\n";
+    const std::string pattern =
+        "dial plan Metro (" + metro.pkid + ") is used by pattern 9.@ (" + Guid('F', 1, 1) + ")\n";
     const struct {
         const char* what;
         bool pattern, routeList, routeFilter;
@@ -282,11 +276,10 @@ TEST_P(UninstallProgram, MissingOrHostileNamesDeleteNothing)
     InsertDialPlan(db(), "Metro", 'A', 100);
     deploy("Metro");
     // Where the files of these names would resolve to on a host that walks "..".
-    for (const char* bait :
-         {"C:\\Program Files\\x", "C:\\Program Files\\Norvane\\x\\uninstall.exe",
-          "C:\\Program Files\\Norvane\\x\\ReadMe.txt", "C:\\Program Files\\Norvane\\y",
-          "C:\\Program Files\\Norvane\\Orvilex\\y\\uninstall.exe",
-          "C:\\Program Files\\Norvane\\Orvilex\\y\\ReadMe.txt"})
+    for (const char* bait : {"C:\\Program Files\\x", "C:\\Program Files\\Norvane\\x\\uninstall.exe",
+                             "C:\\Program Files\\Norvane\\x\\ReadMe.txt", "C:\\Program Files\\Norvane\\y",
+                             "C:\\Program Files\\Norvane\\Orvilex\\y\\uninstall.exe",
+                             "C:\\Program Files\\Norvane\\Orvilex\\y\\ReadMe.txt"})
         WriteFile(host(bait), "keep\n");
     db().exec("insert into DialPlan (pkid, name) values ('" + Guid('C', 1, 1) + "', '..\\..\\x')");
     db().exec("insert into DialPlan (pkid, name) values ('" + Guid('D', 1, 1) + "', '../y')");
@@ -299,9 +292,8 @@ TEST_P(UninstallProgram, MissingOrHostileNamesDeleteNothing)
     EXPECT_EQ(Box("", "UnInstall Failed. Command Line parameter missing."), result.err);
 
     for (const std::string& name :
-         {std::string("..\\..\\x"), std::string("../y"), std::string(".."),
-          std::string("Metro\\..\\..\\..\\x"), std::string("a:b"),
-          std::string(kMaxDialPlanNameLength + 1, 'L')}) {
+         {std::string("..\\..\\x"), std::string("../y"), std::string(".."), std::string("Metro\\..\\..\\..\\x"),
+          std::string("a:b"), std::string(kMaxDialPlanNameLength + 1, 'L')}) {
         SCOPED_TRACE(name);
         const std::string reason = CheckDialPlanName(name);
         ASSERT_FALSE(reason.empty());
@@ -314,8 +306,7 @@ TEST_P(UninstallProgram, MissingOrHostileNamesDeleteNothing)
     EXPECT_TRUE(FilesBelow(work_->path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UninstallProgram,
-                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(Backends, UninstallProgram, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const ::testing::TestParamInfo<Backend>& backend) {
                              return zentra_test::BackendName(backend.param);
                          });

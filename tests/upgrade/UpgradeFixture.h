@@ -80,7 +80,6 @@ protected:
     }
 
     RowList rows() { return db->dialPlanRows(); }
-
 };
 
 }  // namespace upgrade_test

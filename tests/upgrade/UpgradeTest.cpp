@@ -24,17 +24,20 @@ std::string ChangesLog(const DialPlan& file, const std::string& tagDeletes, cons
                        const std::string& memberInserts)
 {
     std::string log = "DeleteObsoleteDDI_NOT_IN_USE\nNewDialPlanTag\nUpdateDialPlanDescription\n\nupdate DialPlan set "
-                      "description = '" + file.description + "' where pkid='" + file.pkid + "'UpdatePredefinedDDI\n";
+                      "description = '" +
+                      file.description + "' where pkid='" + file.pkid + "'UpdatePredefinedDDI\n";
     for (int k = 0; k < 6; ++k)
         log += "\n\nupdate DigitDiscardInstruction set clause = '" + file.instructions[k].clause +
                "' where fkDialPlan = '" + file.pkid + "' and name = '" + kPredefined[k] + "'";
     log += "DeleteObsoleteTags\n" + tagDeletes + "InsertNewTags\n\n\n" + tagInserts +
            "Start - NewDigitDiscardInstructions\n";
     for (const Instruction& i : file.instructions)
-        log += "NewDDIpkid = {" + i.pkid + "}\nNewDDI = " + i.name + "\nNewDDIDAId = " +
-               std::to_string(i.analysisId) + "\nNewDDIClause = " + i.clause + "\n";
-    return log + "End - NewDigitDiscardInstructions\n\n\nInsertNewDigitDiscardInstructions\n\n\n"
-                 "InsertDDIMPredefinedDDI\n" + memberInserts + "\n\nInsertDDIMNewDDI\n";
+        log += "NewDDIpkid = {" + i.pkid + "}\nNewDDI = " + i.name + "\nNewDDIDAId = " + std::to_string(i.analysisId) +
+               "\nNewDDIClause = " + i.clause + "\n";
+    return log +
+           "End - NewDigitDiscardInstructions\n\n\nInsertNewDigitDiscardInstructions\n\n\n"
+           "InsertDDIMPredefinedDDI\n" +
+           memberInserts + "\n\nInsertDDIMNewDDI\n";
 }
 
 TEST_P(UpgradeTest, DropsOneTagAddsTwoWithTheirPredefinedMembersAndThenHasNothingToChange)
@@ -73,13 +76,19 @@ TEST_P(UpgradeTest, DropsOneTagAddsTwoWithTheirPredefinedMembersAndThenHasNothin
     EXPECT_EQ(rows(), Rows({expected, bar}));
 
     const std::string P = v1.pkid, select = "select * from DialPlan where name='Foo'";
-    std::string log = "\n\nBefore the start of CheckNewDialPlan" + select + select + "\n\nThe Dial Plan table entries "
-                      "are\npkid, name, description \n" + P + "FooFoo dial plan\nselect * from DialPlanTag where "
-                      "fkDialPlan='" + P + "'\n\nThe Dial Plan Tag table entries are \npkid, tag \n";
+    std::string log = "\n\nBefore the start of CheckNewDialPlan" + select + select +
+                      "\n\nThe Dial Plan table entries "
+                      "are\npkid, name, description \n" +
+                      P +
+                      "FooFoo dial plan\nselect * from DialPlanTag where "
+                      "fkDialPlan='" +
+                      P + "'\n\nThe Dial Plan Tag table entries are \npkid, tag \n";
     for (const Tag& t : v1.tags)
         log += t.pkid + t.tag + "\n";
     log += "\n End of the loop for DBReadDialPlanTagTable\n\n\n\nStart of DBReadDigitDiscardInstructionTable\n"
-           "select * from DigitDiscardInstruction where fkDialPlan='" + P + "' ORDER BY digitAnalysisID\n\n"
+           "select * from DigitDiscardInstruction where fkDialPlan='" +
+           P +
+           "' ORDER BY digitAnalysisID\n\n"
            "The DigitDiscardInstruction table entries are\n\npkid, name, digitAnalysisID \n";
     for (const Instruction& i : v1.instructions)
         log += i.pkid + i.name + "\n";
@@ -102,8 +111,8 @@ TEST_P(UpgradeTest, DropsOneTagAddsTwoWithTheirPredefinedMembersAndThenHasNothin
             for (const Member& m : expected.members)
                 if (m.instruction == p[k].pkid && m.tag == tag)
                     memberInserts += "Insert into DigitDiscardInstructionMember ( pkid, fkDigitDiscardInstruction, "
-                                     "fkDialPlanTag) VALUES ( '{" + m.pkid + "}', '" + m.instruction + "', '{" +
-                                     m.tag + "}')\n";
+                                     "fkDialPlanTag) VALUES ( '{" +
+                                     m.pkid + "}', '" + m.instruction + "', '{" + m.tag + "}')\n";
     ASSERT_EQ(std::count(memberInserts.begin(), memberInserts.end(), '\n'), 6);
     EXPECT_EQ(logText(), log + ChangesLog(v2, tagDeletes, tagInserts, memberInserts));
 
@@ -149,8 +158,8 @@ TEST_P(UpgradeTest, MatchesPkidsWhateverTheirLetterCaseAddsMissingInstructionsAn
     EXPECT_TRUE(probe.obsoleteDdiPkids().empty());
     const auto lower = [](const std::string& pkid) { return LowerCasePkids("{" + pkid + "}").substr(1, pkid.size()); };
     EXPECT_EQ(probe.newTagPkids(), std::vector<std::string>{lower(v2.tags[1].pkid)});
-    EXPECT_EQ(probe.newDdiPkids(), (std::vector<std::string>{lower(v2.instructions[4].pkid),
-                                                             lower(v2.instructions[5].pkid), lower(bob)}));
+    EXPECT_EQ(probe.newDdiPkids(),
+              (std::vector<std::string>{lower(v2.instructions[4].pkid), lower(v2.instructions[5].pkid), lower(bob)}));
     EXPECT_EQ(rows(), Rows({v2}));
     EXPECT_NE(logText().find("set clause = 'PRE-DOT, it''s' where"), std::string::npos);
 }
@@ -181,8 +190,10 @@ TEST_P(UpgradeTest, InsertRejectedAfterTheDeletesRollsEverythingBack)
     CZentraSetupTestProbe probe(setup);
     for (const std::string& pkid : {extra, v1.tags[1].pkid}) {
         std::unique_ptr<odbc::Statement> statement(probe.connection()->createStatement());
-        std::unique_ptr<odbc::ResultSet> found(statement->executeQuery("select pkid from DigitDiscardInstruction "
-            "where pkid = '" + pkid + "' union select pkid from DialPlanTag where pkid = '" + pkid + "'"));
+        std::unique_ptr<odbc::ResultSet> found(
+            statement->executeQuery("select pkid from DigitDiscardInstruction "
+                                    "where pkid = '" +
+                                    pkid + "' union select pkid from DialPlanTag where pkid = '" + pkid + "'"));
         EXPECT_TRUE(found->next()) << pkid;
     }
     EXPECT_TRUE(probe.connection()->getAutoCommit());
@@ -268,7 +279,12 @@ TEST_P(UpgradeTest, RefusesWhatIsStillInUseOrAFileThatCannotBeTrustedAndChangesN
     // Each is refused at the check that the log ends with.
     // After the refusal's own lines, the log names each row that blocks it.
     const std::string byFilter = " is used by route filter rf (" + filter + ")\n";
-    struct InUse { const char* what; const DialPlan& file; int code; std::string message, logEnd; };
+    struct InUse {
+        const char* what;
+        const DialPlan& file;
+        int code;
+        std::string message, logEnd;
+    };
     const InUse inUse[] = {
         {"tags used by route filters, checked before the instructions", noTags, 2,
          "The tags Foo-TAG-0,Foo-TAG-3 have clause configured but are deleted in the new dial plan version",
@@ -282,10 +298,11 @@ TEST_P(UpgradeTest, RefusesWhatIsStillInUseOrAFileThatCannotBeTrustedAndChangesN
              Guid(0xAF200000u, 1) + ")\n"},
         {"instruction used by a route list", noSecond, 5,
          "The DDIs Extra-2 are associated with Route Lists but are deleted in the new dial plan version",
-         "ObsoleteDDIInUse_RP_TP\n\n\n" + numPlan + second + "'CheckObsoleteDDIInUse\nObsoleteDDIInUse_RL\n\n\n"
-             "select * from RouteList where fkDigitDiscardInstruction = '" + second + "'CheckObsoleteDDIInUse\n" +
-             "instruction Extra-2 (" + second + ") is used by route list rl-" + second + " (" + Guid(0xAF300000u, 5) +
-             ")\n"},
+         "ObsoleteDDIInUse_RP_TP\n\n\n" + numPlan + second +
+             "'CheckObsoleteDDIInUse\nObsoleteDDIInUse_RL\n\n\n"
+             "select * from RouteList where fkDigitDiscardInstruction = '" +
+             second + "'CheckObsoleteDDIInUse\n" + "instruction Extra-2 (" + second + ") is used by route list rl-" +
+             second + " (" + Guid(0xAF300000u, 5) + ")\n"},
     };
     for (const InUse& c : inUse) {
         SCOPED_TRACE(c.what);
@@ -309,7 +326,12 @@ TEST_P(UpgradeTest, RefusesWhatIsStillInUseOrAFileThatCannotBeTrustedAndChangesN
     five.remove(v1.instructions[5].pkid);
     const std::string fiveText = CsvText(five);
     // text empty: no file at all; line 0: no line named.
-    struct Damaged { const char* what; std::string text; long line; const char* problem; };
+    struct Damaged {
+        const char* what;
+        std::string text;
+        long line;
+        const char* problem;
+    };
     const Damaged damaged[] = {
         {"missing file", "", 0, "cannot open the file"},
         {"no member section", cut, LineOf(cut, row(5)), "no DigitDiscardInstructionMember section"},
