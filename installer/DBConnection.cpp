@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "installer/Results.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
 #include "registry/CRegistry.h"
+#include "runlock/BoundedWaits.h"
 
 namespace {
 
@@ -39,32 +41,34 @@ long CZentraSetup::DBConnection()
     // database run stands behind.)
     char dataSource[256] = {};
     if (registry.GetString(dataSource, kDataSourceValue) != 0)
-        return 1;
+        return zentra::kConnectionFailed;
     std::string text(dataSource);
     ExtractServerFromDSN(text);
     if (m_server.empty())
-        return 1;
+        return zentra::kConnectionFailed;
 
     const long publisher = CheckPublisher();
-    if (publisher != 0)
+    if (publisher != zentra::kConnected)
         return publisher;
 
     // A live connection is kept; a failed attempt is tried again.
     if (m_connection)
-        return 0;
+        return zentra::kConnected;
 
     m_connectString = "Driver={SQL Server};Server=" + m_server;
     if (!m_database.empty())
         m_connectString += ";Database=" + m_database;
     m_connectString += ";Trusted_Connection=yes";
 
+    // Every wait of the connection for another session's lock is bounded from
+    // here on, the waits of the driver itself included.
     try {
         platform::UseDriverConfiguration();
-        m_connection.reset(odbc::DriverManager::getConnection(m_connectString));
+        m_connection.reset(zentra_lock::ConnectBounded(m_connectString));
     } catch (...) {
-        return 1;
+        return zentra::kConnectionFailed;
     }
-    return 0;
+    return zentra::kConnected;
 }
 
 std::string CZentraSetup::ExtractServerFromDSN(std::string& dataSource)
@@ -84,6 +88,6 @@ long CZentraSetup::CheckPublisher()
     // (on Windows, gethostname fails until the process has started the sockets
     // layer).
     if (gethostname(hostName, sizeof(hostName) - 1) != 0)
-        return 1;
-    return std::strcmp(m_server.c_str(), hostName) == 0 ? 0 : 8;
+        return zentra::kConnectionFailed;
+    return std::strcmp(m_server.c_str(), hostName) == 0 ? zentra::kConnected : zentra::kNotPublisher;
 }

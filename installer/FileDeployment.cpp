@@ -6,9 +6,12 @@
 
 #include <string>
 
-#include "installer/DialPlanName.h"
-#include "installer/MessageDeferral.h"
+#include "installer/run/DialPlanPaths.h"
+#include "installer/run/MessageDeferral.h"
+#include "installer/run/Session.h"
 #include "platform/Win32.h"
+
+using zentra_run::ShowInstallerMessage;
 
 namespace {
 
@@ -37,54 +40,54 @@ DWORD CopyReplacing(const std::string& source, const std::string& destination)
     return GetLastError();
 }
 
+void CopyUninstaller(zentra_run::Session& step, const zentra_run::DialPlanPaths& paths)
+{
+    const std::string destination = paths.deployedUninstaller();
+    const DWORD error = CopyReplacing(zentra_run::DialPlanPaths::deliveredUninstaller(), destination);
+    if (error == 0) {
+        step.logFormat("Copied the uninstall file uninstall.exe to the path %s\n", destination);
+        return;
+    }
+    step.logFormat("Failed to copy the uninstall file to the path %s\n", destination);
+    step.logFormat("GetLastError = %d\n", static_cast<long>(error));
+    ShowInstallerMessage("Failed to Copy the UnInstall file to the path " + destination + " ", "uninstall.exe");
+}
+
+void CopyReadMe(zentra_run::Session& step, const zentra_run::DialPlanPaths& paths)
+{
+    const std::string source = paths.deliveredReadMe();
+    const std::string destination = paths.deployedReadMe();
+    const DWORD error = CopyReplacing(source, destination);
+    step.logFormat(error == 0 ? "Copied the ReadMe file %s" : "Failed to copy the ReadMe file %s", source);
+    step.logFormat(" to the path %s\n", destination);
+    if (error == 0)
+        return;
+    step.logFormat("GetLastError = %d\n", static_cast<long>(error));
+    ShowInstallerMessage("Failed to Copy the ReadMe file to the path " + destination + " ", source);
+}
+
 }  // namespace
 
 void CZentraSetup::CopyDialPlanFile()
 {
-    const std::string name = DialPlanNameOf(m_csvPath);
-    const std::string zentraFolder = std::string(kZentraFolder) + name + "\\";
-
-    OpenLog();
-    Log("\n");
-    LogFormat("The dial plan file is %s", name);
+    const zentra_run::DialPlanPaths paths(DialPlanNameOf(m_csvPath));
+    zentra_run::Session step(*this);
+    step.log("\n");
+    step.logFormat("The dial plan file is %s", paths.name());
 
     // The dial-plan file that the call-processing service loads. Without it the
     // installation is not complete: nothing else is copied.
-    const std::string dialPlanDestination = std::string(kDialPlanFolder) + name;
-    DWORD error = CopyReplacing(name, dialPlanDestination);
+    const std::string destination = paths.deployedDialPlanFile();
+    const DWORD error = CopyReplacing(paths.deliveredDialPlanFile(), destination);
     if (error != 0) {
-        LogFormat("Failed to copy the DialPlan file to the destination %s", dialPlanDestination);
-        LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowInstallerMessage("Failed to Copy the DialPlan file to the path " + dialPlanDestination + " ", name);
-        CloseLog();
+        step.logFormat("Failed to copy the DialPlan file to the destination %s", destination);
+        step.logFormat("GetLastError = %d\n", static_cast<long>(error));
+        ShowInstallerMessage("Failed to Copy the DialPlan file to the path " + destination + " ", paths.name());
         return;
     }
-    LogFormat("Copied the Dial Plan file to = %s\n", dialPlanDestination);
-
-    const std::string uninstallDestination = zentraFolder + "uninstall.exe";
-    error = CopyReplacing("uninstall.exe", uninstallDestination);
-    if (error != 0) {
-        LogFormat("Failed to copy the uninstall file to the path %s\n", uninstallDestination);
-        LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowInstallerMessage("Failed to Copy the UnInstall file to the path " + uninstallDestination + " ",
-                             "uninstall.exe");
-    } else {
-        LogFormat("Copied the uninstall file uninstall.exe to the path %s\n", uninstallDestination);
-    }
-
-    const std::string readMeSource = name + "ReadMe.txt";
-    const std::string readMeDestination = zentraFolder + "ReadMe.txt";
-    error = CopyReplacing(readMeSource, readMeDestination);
-    if (error != 0) {
-        LogFormat("Failed to copy the ReadMe file %s", readMeSource);
-        LogFormat(" to the path %s\n", readMeDestination);
-        LogFormat("GetLastError = %d\n", static_cast<long>(error));
-        ShowInstallerMessage("Failed to Copy the ReadMe file to the path " + readMeDestination + " ", readMeSource);
-    } else {
-        LogFormat("Copied the ReadMe file %s", readMeSource);
-        LogFormat(" to the path %s\n", readMeDestination);
-    }
-
-    CloseLog();
-    ShowInstallerMessage(kCompletionText, name);
+    step.logFormat("Copied the Dial Plan file to = %s\n", destination);
+    CopyUninstaller(step, paths);
+    CopyReadMe(step, paths);
+    step.closeLog();
+    ShowInstallerMessage(kCompletionText, paths.name());
 }

@@ -6,6 +6,7 @@
 
 #include "odbc/OdbcApi.h"
 #include "odbc/odbc.h"
+#include "runlock/LockNotGranted.h"
 
 namespace quillet {
 
@@ -18,6 +19,14 @@ using dialplan::Table;
 using dialplan::TableLayout;
 
 namespace {
+
+// A lock that was not granted in time is no failure of the load: the run stops
+// as it stops for every wait that runs out.
+void PassLockRefusals(const odbc::SQLException& error)
+{
+    if (zentra_lock::IsLockRefusal(error))
+        zentra_lock::Rethrow(error);
+}
 
 constexpr Table kLoadOrder[] = {Table::DialPlan, Table::DialPlanTag, Table::DigitDiscardInstruction,
                                 Table::DigitDiscardInstructionMember};
@@ -102,6 +111,7 @@ void InsertRows(odbc::PreparedStatement& insert, const TableLayout& layout, cons
             throw DatabaseError(at + "the database did not insert every row into " + layout.name + " (" +
                                 std::to_string(inserted) + " of " + std::to_string(rows) + ")");
     } catch (const odbc::SQLException& error) {
+        PassLockRefusals(error);
         throw DatabaseError(at + "the database refused a row of " + layout.name + ": " + error.getMessage());
     }
 }
@@ -124,6 +134,7 @@ void StoreTable(odbc::Connection& connection, const DialPlanFile& file, Table ta
         if (leftOver > 0)
             rest.reset(connection.prepareStatement(InsertText(layout, leftOver)));
     } catch (const odbc::SQLException& error) {
+        PassLockRefusals(error);
         throw DatabaseError(file.path() + ": the database cannot take rows of the table " + layout.name + ": " +
                             error.getMessage());
     }
@@ -157,6 +168,7 @@ void CheckNotInstalled(odbc::Connection& connection, const DialPlanFile& file)
         while (ids->next())
             used.insert(ids->getInt(1));
     } catch (const odbc::SQLException& error) {
+        PassLockRefusals(error);
         throw DatabaseError(file.path() + ": the database cannot be read: " + error.getMessage());
     }
     for (const Row& row : file.section(Table::DigitDiscardInstruction).rows) {

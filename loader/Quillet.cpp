@@ -7,10 +7,12 @@
 
 #include "loader/ConnectString.h"
 #include "loader/DatabaseLoad.h"
-#include "loader/RunLock.h"
 #include "dialplanfile/DialPlanFile.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
+#include "runlock/BoundedWaits.h"
+#include "runlock/LockedTransaction.h"
+#include "runlock/WaitLimit.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ extern "C" int CInstallCSVFile(const char* server, const char* database, const c
         platform::UseDriverConfiguration();
         std::unique_ptr<odbc::Connection> connection;
         try {
-            connection.reset(odbc::DriverManager::getConnection(
+            connection.reset(zentra_lock::ConnectBounded(
                 quillet::BuildConnectString(Text(server), Text(database), Text(user), Text(password))));
         } catch (const odbc::SQLException& error) {
             const std::string message = filePath + ": cannot connect to the database \"" + Text(database) +
@@ -55,9 +57,8 @@ extern "C" int CInstallCSVFile(const char* server, const char* database, const c
         }
         // Like every run that changes the database, under the run lock and in
         // one transaction: every row or none.
-        odbc::ExclusiveTransaction run(*connection, quillet::ConfigurationDatabaseLock([] {
-            std::fprintf(stderr, "%s\n", quillet::WaitingNotice().c_str());
-        }));
+        zentra_lock::LockedTransaction run(*connection,
+                                           [] { zentra_lock::TellWaiting(zentra_lock::WaitFor::Database); });
         quillet::InsertDialPlanRows(*connection, file);
         try {
             run.commit();

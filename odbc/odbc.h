@@ -10,8 +10,6 @@
 // Errors surface as odbc::SQLException, carrying the SQLSTATE, the native code
 // and the driver's message of the failed call.
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -37,12 +35,6 @@ private:
     std::string message_;
     std::string sqlState_;
     int nativeCode_;
-};
-
-// A lock that was not granted within the time allowed: another session holds it.
-class LockNotGranted : public SQLException {
-public:
-    explicit LockNotGranted(const std::string& message) : SQLException(message, "55P03") {}
 };
 
 // The rows of one executed statement, read forward only.
@@ -152,6 +144,10 @@ class DriverManager {
 public:
     // Connects with an ODBC connection string (SQLDriverConnect, no prompt).
     static Connection* getConnection(const std::string& connectString);
+    // An attribute of an installed driver, as the driver manager lists it
+    // (SQLDrivers), such as its "Driver" library; "" when there is no such
+    // driver or attribute.
+    static std::string getDriverAttribute(const std::string& driver, const std::string& attribute);
 };
 
 // Opens a transaction on a connection (auto-commit off) and rolls it back when
@@ -169,76 +165,6 @@ private:
     Connection& connection_;
     bool done_ = false;
     bool previousAutoCommit_ = true;  // restored when the guard goes
-};
-
-// The databases whose locks ExclusiveTransaction knows.
-enum class Dialect { SQLite, PostgreSQL, SqlServer, Other };
-
-// The database-wide lock of one application, which every run of it that
-// changes the database takes first.
-struct RunLock {
-    long long key = 0;  // PostgreSQL: the advisory lock's key
-    std::string name;   // SQL Server: the application lock's resource
-    std::chrono::milliseconds timeout{30000};
-    std::function<void()> waiting;  // called once when the run has to wait for it
-};
-
-// A transaction that holds a RunLock from its beginning to its end, so that the
-// runs that take it go one at a time and each decides on what it sees inside
-// its own transaction:
-// - PostgreSQL: pg_advisory_xact_lock(key); every lock of the transaction waits
-//   at most the timeout (lock_timeout);
-// - SQLite: BEGIN IMMEDIATE, the database's write lock; a wait for another
-//   writer is bounded by the timeout where the host has POSIX file locks;
-// - SQL Server: sp_getapplock on the resource, owned by the transaction, with
-//   LOCK_TIMEOUT for the locks taken later;
-// - other databases: a plain transaction.
-// Throws LockNotGranted when the lock is not had in time. Rolls back when left
-// without commit(); rollback() and the destructor never leave it open.
-class ExclusiveTransaction {
-public:
-    ExclusiveTransaction(Connection& connection, const RunLock& lock);
-    ~ExclusiveTransaction();
-    ExclusiveTransaction(const ExclusiveTransaction&) = delete;
-    ExclusiveTransaction& operator=(const ExclusiveTransaction&) = delete;
-
-    void commit();
-    void rollback();
-    bool isOpen() const { return open_; }
-    Dialect dialect() const { return dialect_; }
-
-    // Holds the tables still against writes of other sessions until the
-    // transaction ends (PostgreSQL: LOCK TABLE ... IN SHARE MODE); locks the
-    // rows of table that condition selects against changes of other sessions
-    // until the transaction ends, and says how many there are.
-    // Both wait at most the RunLock's timeout for a session that holds what
-    // they lock and throw LockNotGranted when it passes; on PostgreSQL they
-    // call the RunLock's waiting before such a wait (once a transaction, the
-    // run lock's own wait included).
-    void lockTablesAgainstWrites(const std::vector<std::string>& tables);
-    int lockRows(const std::string& table, const std::string& condition);
-
-private:
-    void beginSqlite(const RunLock& lock);
-    void beginPostgreSQL(const RunLock& lock);
-    void beginSqlServer(const RunLock& lock);
-    void restoreAutoCommit();
-    // Calls the RunLock's waiting, once.
-    void tellWaiting();
-    // Runs a statement that takes locks, statement(nowait): on PostgreSQL
-    // first in its form that does not wait, and when another session holds
-    // what it locks, tells the wait and runs it again, waiting at most the
-    // timeout. held says what holds the lock, for LockNotGranted. What the
-    // statement returned.
-    int lockAtMost(const std::function<int(bool nowait)>& statement, const std::string& held);
-
-    Connection& connection_;
-    Dialect dialect_;
-    bool open_ = false;
-    bool previousAutoCommit_ = true;
-    std::function<void()> waiting_;
-    std::chrono::milliseconds timeout_;
-    bool told_ = false;
 };
 
 }  // namespace odbc

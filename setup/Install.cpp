@@ -5,23 +5,75 @@
 #include <string>
 
 #include "installer/CZentraSetup.h"
-#include "installer/CZentraSetupSteps.h"
-#include "installer/DialPlanName.h"
-#include "installer/RunReport.h"
-#include "loader/RunLock.h"
+#include "installer/Results.h"
+#include "installer/run/DialPlanPaths.h"
+#include "installer/run/Installation.h"
+#include "installer/run/RunReport.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
+#include "runlock/MachineLock.h"
+#include "setup/ConnectionHint.h"
 
 namespace setup {
 
 namespace {
 
-// What to look at when the connection fails.
-const char* const kConnectionHint =
-    "zentra-setup: could not connect to the configuration database. Check the registry value\n"
-    "DBConnection0 under HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane Systems, Inc.\\Vantor: it must\n"
-    "name the server (SERVER=...) and the database (DATABASE=...), and the database must be\n"
-    "reachable through the ODBC driver \"SQL Server\".\n";
+using zentra_run::DialPlanPaths;
+
+// What a run makes of a result of the installer: the step's last words (NAME
+// stands for the dial plan's name), and what comes next.
+enum class Next { InstallNew, Deploy, Refused, Again, Fail };
+struct ResultRow {
+    int result;
+    const char* done;
+    const char* donePreview;
+    const char* road;
+    Next next;
+    int exitStatus;
+};
+
+// DialPlanMain.
+const ResultRow kMainResults[] = {
+    {zentra::kNewInstallation, "not installed: new installation (6)", nullptr, "new installation", Next::InstallNew,
+     zentra::kExitDone},
+    {zentra::kUpgraded, "installed: upgraded (7)", "installed: upgraded, and rolled back (7)", "upgrade", Next::Deploy,
+     zentra::kExitDone},
+    {zentra::kUpgradeRefusedByTag, "installed: upgrade refused, a tag that the new version drops is in use (2)",
+     nullptr, "upgrade", Next::Refused, zentra::kExitUpgradeRefused},
+    {zentra::kUpgradeRefusedByInstruction,
+     "installed: upgrade refused, a digit discard instruction that the new version drops is in use (5)", nullptr,
+     "upgrade", Next::Refused, zentra::kExitUpgradeRefused},
+    {zentra::kRefusedBeforeChange, "refused before anything was changed (12)", nullptr, "", Next::Refused,
+     zentra::kExitRefused},
+    {zentra::kRemovedMeanwhile, "another run has removed NAME meanwhile; nothing was changed (13)", nullptr, "",
+     Next::Again, zentra::kExitDone},
+};
+
+// The database part of a new installation.
+const ResultRow kNewInstallationResults[] = {
+    {zentra::kLoaded, "done (the delivered file is kept as NAME_new.csv)", "done, and rolled back", "new installation",
+     Next::Deploy, zentra::kExitDone},
+    {zentra::kDeliveredFileUnreadable, "failed: NAME.csv could not be read", nullptr, "new installation", Next::Fail,
+     zentra::kExitFileMissing},
+    {zentra::kInstalledMeanwhile, "another run has installed NAME meanwhile; nothing was changed (14)", nullptr,
+     "new installation", Next::Again, zentra::kExitDone},
+};
+
+template <std::size_t N>
+const ResultRow* Find(const ResultRow (&rows)[N], int result)
+{
+    for (const ResultRow& row : rows)
+        if (row.result == result)
+            return &row;
+    return nullptr;
+}
+
+std::string WithName(std::string text, const std::string& name)
+{
+    for (std::string::size_type at = text.find("NAME"); at != std::string::npos; at = text.find("NAME", at))
+        text.replace(at, 4, name), at += name.size();
+    return text;
+}
 
 bool FileExists(const std::string& windowsPath)
 {
@@ -65,183 +117,184 @@ void Decide(Outcome& outcome, int exitStatus, const std::string& decidedBy, cons
     outcome.message = message;
 }
 
-// Deploys the files and checks that the dial-plan file reached its folder; the
-// installer has reported every failed copy in a message box. A preview checks
-// that the dial-plan file is there to be deployed.
-void Deploy(CZentraSetup& setup, const std::string& name, bool withDatabase, bool preview, Outcome& outcome)
+// A preview deploys nothing: it checks that the files are there to deploy.
+void CheckFilesToDeploy(const DialPlanPaths& paths, Outcome& outcome)
 {
-    const std::string target = std::string(kDialPlanFolder) + name;
-    if (preview) {
-        Step("Checking the files to deploy");
-        if (!FileExists(name)) {
-            Done("the dial-plan file " + name + " is missing: it could not be deployed");
-            return Decide(outcome, kNotDeployed, "CopyDialPlanFile", "would fail",
-                          "The dial-plan file " + name + " is missing from the current folder.");
-        }
-        std::string missing;
-        for (const std::string& file : {std::string("uninstall.exe"), name + "ReadMe.txt"})
-            if (!FileExists(file))
-                missing += (missing.empty() ? "" : " and ") + file;
-        Done(missing.empty() ? "all there" : "the dial-plan file is there; " + missing + " would not be copied");
-        return;
+    Step("Checking the files to deploy");
+    if (!FileExists(paths.deliveredDialPlanFile())) {
+        Done("the dial-plan file " + paths.name() + " is missing: it could not be deployed");
+        return Decide(outcome, zentra::kExitNotDeployed, "CopyDialPlanFile", "would fail",
+                      "The dial-plan file " + paths.name() + " is missing from the current folder.");
     }
+    std::string missing;
+    for (const std::string& file : {DialPlanPaths::deliveredUninstaller(), paths.deliveredReadMe()})
+        if (!FileExists(file))
+            missing += (missing.empty() ? "" : " and ") + file;
+    Done(missing.empty() ? "all there" : "the dial-plan file is there; " + missing + " would not be copied");
+}
+
+// Deploys the files and checks that the dial-plan file reached its folder; the
+// installer has reported every failed copy in a message box.
+void Deploy(CZentraSetup& setup, const DialPlanPaths& paths, bool withDatabase, bool preview, Outcome& outcome)
+{
+    if (preview)
+        return CheckFilesToDeploy(paths, outcome);
     Step(withDatabase ? "Deploying the dial plan files"
                       : "Deploying the dial plan files only (no database on this machine)");
-    if (withDatabase) {
-        CZentraSetupSteps::CopyDialPlanFile(setup);
-    } else if (!CZentraSetupSteps::DeployWithoutDatabase(setup, name)) {
-        Done("failed: the dial plan's log path is too long");
-        return Decide(outcome, kNotDeployed, "CopyDialPlanFile", "failed", "The dial plan's log path is too long.");
-    }
-    if (!SameContent(name, target)) {
-        Done("failed: the dial-plan file " + name + " was not copied to " + kDialPlanFolder);
-        return Decide(outcome, kNotDeployed, "CopyDialPlanFile", "failed",
-                      "The dial-plan file " + name + " was not copied to " + kDialPlanFolder + ".");
+    zentra_run::Installation installation(setup);
+    if (withDatabase)
+        installation.deploy();
+    else
+        installation.deployFilesOnly(paths);
+    if (!SameContent(paths.deliveredDialPlanFile(), paths.deployedDialPlanFile())) {
+        Done("failed: the dial-plan file " + paths.name() + " was not copied to " + zentra_run::kDialPlanFolder);
+        return Decide(outcome, zentra::kExitNotDeployed, "CopyDialPlanFile", "failed",
+                      "The dial-plan file " + paths.name() + " was not copied to " + zentra_run::kDialPlanFolder + ".");
     }
     Done("done");
 }
 
 // After the database's part: the files deployed, and the run's last word.
-void DeployAndFinish(CZentraSetup& setup, const std::string& name, bool preview, const std::string& verb,
+void DeployAndFinish(CZentraSetup& setup, const DialPlanPaths& paths, bool preview, bool newInstallation,
                      Outcome& outcome)
 {
-    Deploy(setup, name, true, preview, outcome);
-    if (outcome.exitStatus != kDone)
+    Deploy(setup, paths, true, preview, outcome);
+    if (outcome.exitStatus != zentra::kExitDone)
         return;
-    const std::string made = verb == "install" ? "installed" : "upgraded";
-    Decide(outcome, kDone, "", preview ? "would " + verb : made,
-           preview ? std::string(verb == "install" ? "A new installation" : "An upgrade") + " would be made."
-                   : "The dial plan " + name + " is " + made + ".");
+    const std::string made = newInstallation ? "installed" : "upgraded";
+    Decide(outcome, zentra::kExitDone, "",
+           preview ? std::string(newInstallation ? "would install" : "would upgrade") : made,
+           preview ? std::string(newInstallation ? "A new installation" : "An upgrade") + " would be made."
+                   : "The dial plan " + paths.name() + " is " + made + ".");
 }
 
 // The options of the installer's steps: a preview logs to NAME_preview.txt in
 // the dial plan's folder when that exists, and reads the changes it makes.
-RunOptions StepOptions(const std::string& name, bool preview, bool json, Outcome& outcome)
+zentra_run::RunOptions StepOptions(const DialPlanPaths& paths, bool preview, bool json, Outcome& outcome)
 {
-    RunOptions options;
+    zentra_run::RunOptions options;
     options.report = &outcome.run;
     options.changes = preview || json;
     if (preview) {
         options.preview = true;
         options.ownLog = false;
-        const std::string folder = std::string(kZentraFolder) + name + "\\";
-        if (platform::IsFolder(folder))
-            options.logPath = folder + name + "_preview.txt";
+        if (platform::IsFolder(paths.folder()))
+            options.logPath = paths.previewLog();
     }
     return options;
 }
 
-// One run from the connection on. Sets again when another run changed the
-// dial plan between the lookup and the run's own transaction, so that nothing
-// was done and the decision is to be made again.
-void InstallOnce(const std::string& name, bool preview, bool json, Outcome& outcome, bool& again)
+// Tells a refused run: in a preview what the boxes would say, and the rows
+// that refuse it.
+void TellRefusal(const ResultRow& row, bool preview, Outcome& outcome)
+{
+    const bool upgrade = row.exitStatus == zentra::kExitUpgradeRefused;
+    if (upgrade && preview)
+        for (const auto& [caption, text] : outcome.run.messages)
+            Say() << "  " << caption << ": " << text << "\n";
+    if (upgrade)
+        for (const zentra_run::BlockingRow& blocking : outcome.run.blocking)
+            Say() << "  " << blocking.text() << "\n";
+    const std::string fallback = upgrade ? "The upgrade was refused." : "Refused.";
+    Decide(outcome, row.exitStatus, "", upgrade && preview ? "would be refused" : "refused",
+           outcome.run.messages.empty() ? fallback : outcome.run.messages.back().second);
+}
+
+struct Run {
+    CZentraSetup& setup;
+    const DialPlanPaths& paths;
+    bool preview;
+    const zentra_run::RunOptions& options;
+    Outcome& outcome;
+};
+
+// Says how a step of the installer ended, by its table; what comes next.
+Next Ended(const ResultRow* row, int result, const Run& run)
+{
+    if (row == nullptr) {
+        Done("unexpected result (" + std::to_string(result) + ")");
+        Decide(run.outcome, zentra::kExitError, "DialPlanMain", "failed",
+               "The installer gave the unexpected result " + std::to_string(result) + ".");
+        return Next::Fail;
+    }
+    Done(WithName(run.preview && row->donePreview != nullptr ? row->donePreview : row->done, run.paths.name()));
+    if (*row->road != '\0')
+        run.outcome.road = row->road;
+    return row->next;
+}
+
+// The database part of a new installation, then the files.
+Next InstallNew(const Run& run)
+{
+    const std::string& name = run.paths.name();
+    Step(run.preview ? "Assigning free digit-analysis IDs and loading " + name + ".csv, then rolling back"
+                     : "Assigning free digit-analysis IDs and loading " + name + ".csv");
+    const int loaded = zentra_run::Installation(run.setup).installNew(name, run.options);
+    const ResultRow* row = Find(kNewInstallationResults, loaded);
+    const Next next = Ended(row, loaded, run);
+    if (next == Next::Fail && row != nullptr)
+        Decide(run.outcome, row->exitStatus, "InstallNewDialPlan", "failed", name + ".csv could not be read.");
+    if (next == Next::Deploy)
+        DeployAndFinish(run.setup, run.paths, run.preview, true, run.outcome);
+    return next;
+}
+
+// One run from the connection on. Again when another run changed the dial plan
+// between the lookup and the run's own transaction, so that nothing was done
+// and the decision is to be made again.
+Next InstallOnce(const DialPlanPaths& paths, bool preview, bool json, Outcome& outcome)
 {
     CZentraSetup setup;
     Step("Connecting to the configuration database");
     const long connection = setup.DBConnection();
-    if (connection == 1) {
+    if (connection == zentra::kConnectionFailed) {
         Done("failed (1)");
         std::cerr << kConnectionHint;
-        return Decide(outcome, kConnectionFailed, "DBConnection", "not connected",
-                      "The connection to the configuration database failed; check the registry value "
-                      "DBConnection0.");
+        Decide(outcome, zentra::kExitConnectionFailed, "DBConnection", "not connected",
+               "The connection to the configuration database failed; check the registry value DBConnection0.");
+        return Next::Fail;
     }
-    if (connection == 8) {
+    if (connection == zentra::kNotPublisher) {
         Done("this machine is not the database publisher (8)");
         outcome.road = "files only";
-        Deploy(setup, name, false, preview, outcome);
-        if (outcome.exitStatus == kDone)
-            Decide(outcome, kDone, "DBConnection", preview ? "would deploy the files" : "files deployed",
+        Deploy(setup, paths, false, preview, outcome);
+        if (outcome.exitStatus == zentra::kExitDone)
+            Decide(outcome, zentra::kExitDone, "DBConnection", preview ? "would deploy the files" : "files deployed",
                    "The dial plan's files are deployed; the database is installed on the publisher.");
-        return;
+        return Next::Deploy;
     }
     Done("connected (0)");
 
-    outcome.run = RunReport();
-    const RunOptions options = StepOptions(name, preview, json, outcome);
-    Step("Looking up the dial plan " + name);
-    const int result = CZentraSetupSteps::DialPlanMain(setup, name, options);
-    switch (result) {
-    case 6: {
-        Done("not installed: new installation (6)");
-        outcome.road = "new installation";
-        Step(preview ? "Assigning free digit-analysis IDs and loading " + name + ".csv, then rolling back"
-                     : "Assigning free digit-analysis IDs and loading " + name + ".csv");
-        const int loaded = CZentraSetupSteps::InstallNewDialPlan(setup, name, options);
-        if (loaded == 14) {
-            Done("another run has installed " + name + " meanwhile; nothing was changed (14)");
-            again = true;
-            return;
-        }
-        if (loaded != 0) {
-            Done("failed: " + name + ".csv could not be read");
-            return Decide(outcome, kFileMissing, "InstallNewDialPlan", "failed", name + ".csv could not be read.");
-        }
-        Done(preview ? "done, and rolled back" : "done (the delivered file is kept as " + name + "_new.csv)");
-        return DeployAndFinish(setup, name, preview, "install", outcome);
+    outcome.run = zentra_run::RunReport();
+    const zentra_run::RunOptions options = StepOptions(paths, preview, json, outcome);
+    const Run run{setup, paths, preview, options, outcome};
+    Step("Looking up the dial plan " + paths.name());
+    const int result = zentra_run::Installation(setup).main(paths.name(), options);
+    const ResultRow* row = Find(kMainResults, result);
+    switch (Ended(row, result, run)) {
+    case Next::InstallNew:
+        return InstallNew(run);
+    case Next::Deploy:
+        DeployAndFinish(setup, paths, preview, false, outcome);
+        return Next::Deploy;
+    case Next::Refused:
+        TellRefusal(*row, preview, outcome);
+        return Next::Refused;
+    case Next::Again:
+        return Next::Again;
+    case Next::Fail:
+        break;
     }
-    case 7:
-        Done(preview ? "installed: upgraded, and rolled back (7)" : "installed: upgraded (7)");
-        outcome.road = "upgrade";
-        return DeployAndFinish(setup, name, preview, "upgrade", outcome);
-    case 2:
-    case 5:
-        Done(result == 2 ? "installed: upgrade refused, a tag that the new version drops is in use (2)"
-                         : "installed: upgrade refused, a digit discard instruction that the new version drops "
-                           "is in use (5)");
-        outcome.road = "upgrade";
-        // A preview shows no message box: it says what the box would say.
-        if (preview)
-            for (const auto& [caption, text] : outcome.run.messages)
-                Say() << "  " << caption << ": " << text << "\n";
-        for (const BlockingRow& row : outcome.run.blocking)
-            Say() << "  " << row.text() << "\n";
-        return Decide(outcome, kUpgradeRefused, "", preview ? "would be refused" : "refused",
-                      outcome.run.messages.empty() ? "The upgrade was refused." : outcome.run.messages.back().second);
-    case 12:
-        Done("refused before anything was changed (12)");
-        return Decide(outcome, kRefused, "", "refused",
-                      outcome.run.messages.empty() ? "Refused." : outcome.run.messages.back().second);
-    case 13:
-        Done("another run has removed " + name + " meanwhile; nothing was changed (13)");
-        again = true;
-        return;
-    default:
-        Done("unexpected result (" + std::to_string(result) + ")");
-        return Decide(outcome, kError, "DialPlanMain", "failed",
-                      "The installer gave the unexpected result " + std::to_string(result) + ".");
-    }
+    return Next::Fail;
 }
 
-}  // namespace
-
-void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
+// Both folders the files are deployed into, before the database is touched:
+// the installer creates none, and a copy that fails after the loader has
+// committed leaves a dial plan whose files are missing. A preview creates no
+// folder.
+bool MakeFolders(const DialPlanPaths& paths, bool preview, Outcome& outcome)
 {
-    if (preview)
-        Say() << "Preview of the installation of " << name << ": every change is rolled back, nothing is kept.\n";
-
-    Step("Checking the dial plan name " + name);
-    const std::string problem = CheckDialPlanName(name);
-    if (!problem.empty()) {
-        Done("refused: " + problem);
-        return Decide(outcome, kUsage, "CheckDialPlanName", "refused", problem);
-    }
-    Done("ok");
-
-    const std::string csvFile = name + ".csv";
-    Step("Checking the delivered file " + csvFile);
-    if (!FileExists(csvFile)) {
-        Done("missing: run zentra-setup in the folder that holds the dial plan's files");
-        return Decide(outcome, kFileMissing, "CheckDeliveredFile", "refused",
-                      csvFile + " is missing from the current folder.");
-    }
-    Done("found");
-
-    // Both folders the files are deployed into, before the database is
-    // touched: the installer creates none, and a copy that fails after the
-    // loader has committed leaves a dial plan whose files are missing. A
-    // preview creates no folder.
-    for (const std::string& folder : {std::string(kDialPlanFolder), std::string(kZentraFolder) + name + "\\"}) {
+    for (const std::string& folder : {std::string(zentra_run::kDialPlanFolder), paths.folder()}) {
         if (preview) {
             Step("Looking for the folder " + folder);
             Done(platform::IsFolder(folder) ? "there" : "missing: the run would create it");
@@ -250,33 +303,65 @@ void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
         Step("Creating the folder " + folder);
         if (!MakeSureDirectoryPathExists(folder.c_str())) {
             Done("failed (GetLastError = " + std::to_string(GetLastError()) + ")");
-            return Decide(outcome, kNoFolder, "MakeSureDirectoryPathExists", "failed",
-                          "The folder " + folder + " could not be created.");
+            Decide(outcome, zentra::kExitNoFolder, "MakeSureDirectoryPathExists", "failed",
+                   "The folder " + folder + " could not be created.");
+            return false;
         }
         Done("ok");
     }
+    return true;
+}
+
+// The name and the delivered file, before anything else.
+std::optional<DialPlanPaths> CheckDelivery(const std::string& name, Outcome& outcome)
+{
+    Step("Checking the dial plan name " + name);
+    std::string problem;
+    std::optional<DialPlanPaths> paths = DialPlanPaths::Of(name, &problem);
+    if (!paths) {
+        Done("refused: " + problem);
+        Decide(outcome, zentra::kExitUsage, "CheckDialPlanName", "refused", problem);
+        return std::nullopt;
+    }
+    Done("ok");
+    Step("Checking the delivered file " + paths->deliveredCsv());
+    if (!FileExists(paths->deliveredCsv())) {
+        Done("missing: run zentra-setup in the folder that holds the dial plan's files");
+        Decide(outcome, zentra::kExitFileMissing, "CheckDeliveredFile", "refused",
+               paths->deliveredCsv() + " is missing from the current folder.");
+        return std::nullopt;
+    }
+    Done("found");
+    return paths;
+}
+
+}  // namespace
+
+void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
+{
+    if (preview)
+        Say() << "Preview of the installation of " << name << ": every change is rolled back, nothing is kept.\n";
+    const std::optional<DialPlanPaths> paths = CheckDelivery(name, outcome);
+    if (!paths || !MakeFolders(*paths, preview, outcome))
+        return;
 
     // The deployed files must agree with the database: from here to the last
     // file, no other run on this machine changes either.
-    platform::FileLock machine;
-    if (!preview && machine.acquire(kRunLockFile, quillet::RunLockTimeout(), [] {
-            std::cerr << quillet::WaitingNotice() << std::endl;
-        }) == platform::FileLock::Result::Busy)
-        return Decide(outcome, kBusy, "RunLock", "busy",
-                      std::string("Another run of Zentra on this machine holds its lock (") + kRunLockFile +
+    zentra_lock::MachineLock machine;
+    if (!preview && machine.acquire() == zentra_lock::MachineLock::Result::Busy)
+        return Decide(outcome, zentra::kExitBusy, "RunLock", "busy",
+                      std::string("Another run of Zentra on this machine holds its lock (") +
+                          zentra_lock::kMachineLockFile +
                           ") longer than the wait allows. Nothing has been changed; try again once it has ended.");
 
     // A run decides inside its own transaction; when another run changed the
     // dial plan between the lookup and that transaction (installed it, or
     // removed it), nothing was done and the decision is made again.
     constexpr int kAttempts = 3;
-    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-        bool again = false;
-        InstallOnce(name, preview, json, outcome, again);
-        if (!again)
+    for (int attempt = 1; attempt <= kAttempts; ++attempt)
+        if (InstallOnce(*paths, preview, json, outcome) != Next::Again)
             return;
-    }
-    Decide(outcome, kError, "DialPlanMain", "failed",
+    Decide(outcome, zentra::kExitError, "DialPlanMain", "failed",
            "The dial plan " + name + " kept changing under other runs; nothing was changed.");
 }
 
@@ -285,13 +370,15 @@ void ConnectOnly(Outcome& outcome)
     CZentraSetup setup;
     Step("Connecting to the configuration database");
     const long result = setup.DBConnection();
-    Done(result == 0 ? "connected (0)" : "not connected (" + std::to_string(result) + ")");
+    Done(result == zentra::kConnected ? "connected (0)" : "not connected (" + std::to_string(result) + ")");
     Say() << "DBConnection: " << result << std::endl;
-    if (result == 1)
+    if (result == zentra::kConnectionFailed)
         std::cerr << kConnectionHint;
     outcome.exitStatus = static_cast<int>(result);
     outcome.decidedBy = "DBConnection";
-    outcome.result = result == 0 ? "connected" : result == 8 ? "not the publisher" : "not connected";
+    outcome.result = result == zentra::kConnected      ? "connected"
+                     : result == zentra::kNotPublisher ? "not the publisher"
+                                                       : "not connected";
     outcome.message = "DBConnection: " + std::to_string(result);
 }
 

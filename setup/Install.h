@@ -9,21 +9,6 @@
 
 namespace setup {
 
-// Exit statuses; README.md and the usage text tell what each means.
-enum ExitStatus {
-    kDone = 0,
-    kUsage = 2,
-    kFileMissing = 3,
-    kConnectionFailed = 4,
-    kUpgradeRefused = 5,
-    kLoaderFailed = 6,
-    kError = 7,
-    kRefused = 8,
-    kNotDeployed = 9,
-    kNoFolder = 10,
-    kBusy = 11,
-};
-
 // Installs or upgrades the dial plan name from the files of the current
 // folder; with preview, makes every change in a transaction that is rolled
 // back, keeps nothing, and tells what the run would have done. With json, the

@@ -4,12 +4,15 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "installer/RunReportJson.h"
+#include "installer/run/RunReportJson.h"
 #include "zentra_version.h"
 
 namespace setup {
 
 namespace {
+
+using zentra_run::PlanChanges;
+using zentra_run::PlanRows;
 
 bool g_toStandardError = false;
 
@@ -102,7 +105,7 @@ nlohmann::ordered_json ToJson(const Outcome& outcome)
     json["messages"] = nlohmann::ordered_json::array();
     for (const auto& [caption, text] : outcome.run.messages)
         json["messages"].push_back({{"caption", caption}, {"text", text}});
-    json["blocking"] = BlockingRowsJson(outcome.run.blocking);
+    json["blocking"] = zentra_run::BlockingRowsJson(outcome.run.blocking);
     json["counts"] = CountsJsonOf(outcome.run.changes);
     json["changes"] = ChangesJsonOf(outcome.run.changes);
     json["ids"] = nlohmann::ordered_json::array();

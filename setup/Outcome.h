@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "installer/RunReport.h"
+#include "installer/run/RunReport.h"
 
 namespace setup {
 
@@ -21,7 +21,7 @@ struct Outcome {
     std::string road;               // "new installation", "upgrade", "files only" or ""
     std::string decidedBy;          // the step whose result decided the exit status
     std::string message;            // the last word for a person
-    RunReport run;                  // what the installer told
+    zentra_run::RunReport run;      // what the installer told
     nlohmann::ordered_json status;  // what --status found
 };
 
@@ -30,12 +30,12 @@ nlohmann::ordered_json ToJson(const Outcome& outcome);
 
 // Changes as JSON: for each table its added, deleted and changed rows, each
 // row an object of its columns; and the counts alone.
-nlohmann::ordered_json ChangesToJson(const PlanChanges& changes);
-nlohmann::ordered_json CountsToJson(const PlanChanges& changes);
+nlohmann::ordered_json ChangesToJson(const zentra_run::PlanChanges& changes);
+nlohmann::ordered_json CountsToJson(const zentra_run::PlanChanges& changes);
 
 // The changes of a run as a person reads them, one line per added, deleted or
 // changed tag and instruction, counts for the members.
-void PrintChanges(std::ostream& out, const PlanChanges& changes);
+void PrintChanges(std::ostream& out, const zentra_run::PlanChanges& changes);
 
 // The lines for a person: standard output, or standard error under --json.
 std::ostream& Say();

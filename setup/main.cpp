@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "installer/Results.h"
 #include "loader/DatabaseLoad.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
+#include "runlock/LockNotGranted.h"
 #include "setup/Install.h"
 #include "setup/Options.h"
 #include "setup/Outcome.h"
@@ -56,28 +58,57 @@ void Run(const setup::Options& options, setup::Outcome& outcome)
         default:
             return;
         }
-    } catch (const odbc::LockNotGranted& error) {
+    } catch (const zentra_lock::LockNotGranted& error) {
         Done("");
-        outcome.exitStatus = kBusy;
+        outcome.exitStatus = zentra::kExitBusy;
         outcome.result = "busy";
         outcome.message = error.getMessage() + " Nothing has been changed.";
     } catch (const quillet::DatabaseError& error) {
         Done("failed: " + std::string(error.what()));
-        outcome.exitStatus = kLoaderFailed;
+        outcome.exitStatus = zentra::kExitLoaderFailed;
         outcome.decidedBy = "InstallNewDialPlan";
         outcome.result = "failed";
         outcome.message = "The CSV loader failed; nothing has been installed: " + std::string(error.what());
     } catch (const odbc::SQLException& error) {
         Done("");
-        outcome.exitStatus = kError;
+        outcome.exitStatus = zentra::kExitError;
         outcome.result = "failed";
         outcome.message = "Database error: " + error.getMessage();
     } catch (const std::exception& error) {
         Done("");
-        outcome.exitStatus = kError;
+        outcome.exitStatus = zentra::kExitError;
         outcome.result = "failed";
         outcome.message = std::string("Error: ") + error.what();
     }
+}
+
+// The last word: for a person, unless the steps have said it already; for a
+// preview what the run would change.
+void Finish(const setup::Options& options, const setup::Outcome& outcome)
+{
+    using setup::Say;
+    const bool done = outcome.exitStatus == zentra::kExitDone;
+    if (!done && !outcome.message.empty() && outcome.mode != "connect-only")
+        std::cerr << "zentra-setup: " << outcome.message << "\n";
+    else if (done && outcome.mode != "status" && outcome.mode != "connect-only")
+        Say() << outcome.message << "\n";
+    if (options.mode != setup::Mode::DryRun)
+        return;
+    if (done) {
+        Say() << "What the run would change:\n";
+        setup::PrintChanges(Say(), outcome.run.changes);
+        if (!outcome.run.ids.empty() || !outcome.run.changes.instructions.added.empty()) {
+            Say() << "Digit-analysis IDs it would give:";
+            if (!outcome.run.ids.empty())
+                for (const auto& [name, id] : outcome.run.ids)
+                    Say() << " " << name << " " << id << ";";
+            else
+                for (const auto& row : outcome.run.changes.instructions.added)
+                    Say() << " " << row.at(1) << " " << row.at(2) << ";";
+            Say() << "\n";
+        }
+    }
+    Say() << "The run would exit with " << outcome.exitStatus << "; nothing has been changed.\n";
 }
 
 }  // namespace
@@ -89,16 +120,16 @@ int main(int argc, char** argv)
     setup::Options options;
     std::string problem;
     if (!setup::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, problem)) {
-        std::cerr << "zentra-setup: " << problem << "\n" << setup::kUsageText;
-        return setup::kUsage;
+        std::cerr << "zentra-setup: " << problem << "\nTry 'zentra-setup --help'.\n";
+        return zentra::kExitUsage;
     }
     if (options.mode == setup::Mode::Help) {
         std::cout << "zentra-setup " << ZENTRA_VERSION << "\n" << setup::kUsageText;
-        return setup::kDone;
+        return zentra::kExitDone;
     }
     if (options.mode == setup::Mode::Version) {
         std::cout << "zentra-setup " << ZENTRA_VERSION << "\n";
-        return setup::kDone;
+        return zentra::kExitDone;
     }
 
     setup::SayToStandardError(options.json);
@@ -106,28 +137,7 @@ int main(int argc, char** argv)
     outcome.mode = ModeName(options.mode);
     outcome.name = options.name;
     Run(options, outcome);
-
-    // The last word: for a person, unless the steps have said it already.
-    if (outcome.exitStatus != setup::kDone && !outcome.message.empty() && outcome.mode != "connect-only")
-        std::cerr << "zentra-setup: " << outcome.message << "\n";
-    else if (outcome.exitStatus == setup::kDone && outcome.mode != "status" && outcome.mode != "connect-only")
-        setup::Say() << outcome.message << "\n";
-    if (options.mode == setup::Mode::DryRun && outcome.exitStatus == setup::kDone) {
-        setup::Say() << "What the run would change:\n";
-        setup::PrintChanges(setup::Say(), outcome.run.changes);
-        if (!outcome.run.ids.empty() || !outcome.run.changes.instructions.added.empty()) {
-            setup::Say() << "Digit-analysis IDs it would give:";
-            if (!outcome.run.ids.empty())
-                for (const auto& [name, id] : outcome.run.ids)
-                    setup::Say() << " " << name << " " << id << ";";
-            else
-                for (const auto& row : outcome.run.changes.instructions.added)
-                    setup::Say() << " " << row.at(1) << " " << row.at(2) << ";";
-            setup::Say() << "\n";
-        }
-    }
-    if (options.mode == setup::Mode::DryRun)
-        setup::Say() << "The run would exit with " << outcome.exitStatus << "; nothing has been changed.\n";
+    Finish(options, outcome);
     if (options.json)
         std::cout << setup::ToJson(outcome).dump(2) << std::endl;
     return outcome.exitStatus;

@@ -6,107 +6,51 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "installer/CZentraSetup.h"
-#include "installer/CZentraSetupSteps.h"
-#include "installer/DialPlanName.h"
-#include "installer/RunReport.h"
-#include "installer/RunReportJson.h"
-#include "loader/RunLock.h"
+#include "installer/Results.h"
+#include "installer/run/DialPlanPaths.h"
+#include "installer/run/Removal.h"
+#include "installer/run/RunReport.h"
+#include "installer/run/RunReportJson.h"
+#include "installer/run/StepLog.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
+#include "runlock/MachineLock.h"
 #include "zentra_version.h"
 
 namespace {
+
+using zentra_run::DialPlanPaths;
+using zentra_run::StepLog;
 
 const char* const kNoCommandLine = "UnInstall Failed. Command Line parameter missing.";
 const char* const kRefusedNameCaption = "UnInstall Failed";
 const char* const kNoLog = "Install Failed. Failed to create the log file.";
 const char* const kConnectFailed =
     "UnInstallation Failed.Failed to connect to Database. Check the regitry entry DBConnection0";
-const char* const kPatternsRefer =
-    "UnInstallation Failed.\nPlease remove the patterns\nassociated with this\nDial Plan and then "
-    "UnInstall";
-const char* const kRouteListsRefer =
-    "UnInstallation Failed.\nPlease remove the route lists\nassociated with this\nDial Plan and "
-    "then UnInstall";
-const char* const kRouteFiltersRefer =
-    "UnInstallation Failed.\nPlease remove the route filters\nassociated with this\nDial Plan "
-    "and then UnInstall";
 const char* const kUnknownError = "UnInstallation Failed.\nAn unknown error ended the removal.";
 // Said after a database error: the removal's deletes were rolled back.
 const char* const kNothingRemoved = "\nNothing was removed.";
-const char* const kComplete =
-    "Un-Installation is complete.\nPlease run uninstall.exe on another nodes if exist. Please "
-    "restart the Norvane Orvilex service on all involved nodes to unload the dial plan.";
+const char* const kComplete = "Un-Installation is complete.\nPlease run uninstall.exe on another nodes if exist. "
+                              "Please restart the Norvane Orvilex service on all involved nodes to unload the dial "
+                              "plan.";
 
-// The log of the removal. The program creates it; the library appends its own
-// lines during the removal, so the program's stream is closed around that call
-// and reopened for appending, which puts the program's lines after the library's.
-class RemovalLog {
-public:
-    ~RemovalLog() { Close(); }
-
-    // Creates (or empties) the log in the dial plan's folder, or else appends
-    // to name + "_install.txt" in the current folder: run where it is
-    // deployed, that is the installation's own log, whose history must stay.
-    // False when neither opens.
-    bool Create(const std::string& name)
-    {
-        path_ = std::string(kZentraFolder) + name + "\\" + name + "_uninstall.txt";
-        MakeSureDirectoryPathExists(path_.c_str());
-        file_ = platform::OpenFile(path_, "w");
-        if (file_ == nullptr) {
-            path_ = name + "_install.txt";
-            file_ = platform::OpenFile(path_, "a");
-        }
-        return file_ != nullptr;
-    }
-
-    // Lets another writer append to the file until Resume.
-    void Suspend() { Close(); }
-    void Resume()
-    {
-        if (file_ == nullptr)
-            file_ = platform::OpenFile(path_, "a");
-    }
-
-    // Text written verbatim.
-    void Write(const std::string& text)
-    {
-        if (file_ != nullptr)
-            std::fwrite(text.data(), 1, text.size(), file_);
-    }
-    // A fixed format with one value.
-    void WriteFormat(const char* format, const std::string& value)
-    {
-        if (file_ != nullptr)
-            std::fprintf(file_, format, value.c_str());
-    }
-    void WriteFormat(const char* format, int value)
-    {
-        if (file_ != nullptr)
-            std::fprintf(file_, format, value);
-    }
-    void Flush()
-    {
-        if (file_ != nullptr)
-            std::fflush(file_);
-    }
-    void Close()
-    {
-        if (file_ != nullptr) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
-    }
-
-private:
-    std::string path_;
-    FILE* file_ = nullptr;
+// The removal's results that refuse it, and what the user is told of each.
+const struct {
+    int result;
+    const char* text;
+} kRefusals[] = {
+    {zentra::kPatternsRefer,
+     "UnInstallation Failed.\nPlease remove the patterns\nassociated with this\nDial Plan and then UnInstall"},
+    {zentra::kRouteListsRefer,
+     "UnInstallation Failed.\nPlease remove the route lists\nassociated with this\nDial Plan and then UnInstall"},
+    {zentra::kRouteFiltersRefer,
+     "UnInstallation Failed.\nPlease remove the route filters\nassociated with this\nDial Plan and then UnInstall"},
 };
 
 // What the removal did, for the JSON document that ZENTRA_JSON=1 asks for.
@@ -114,26 +58,115 @@ struct Outcome {
     std::string result = "failed";
     std::string decidedBy;
     std::string message;
-    RunReport run;
+    zentra_run::RunReport run;
 };
 Outcome g_outcome;
 
 void ShowMessage(const std::string& text, const std::string& caption)
 {
     g_outcome.message = text;
-    MessageBoxA(NULL, text.c_str(), caption.c_str(), MB_OK);
+    platform::ShowMessageBox(text.c_str(), caption.c_str(), MB_OK);
+}
+
+// The log of the removal: created (or emptied) in the dial plan's folder, or
+// else appended to name + "_install.txt" in the current folder: run where it
+// is deployed, that is the installation's own log, whose history must stay.
+// The library appends its own lines during the removal, so the program's
+// stream is closed around that call and reopened for appending, which puts
+// the program's lines after the library's.
+std::unique_ptr<StepLog> CreateLog(const DialPlanPaths& paths)
+{
+    MakeSureDirectoryPathExists(paths.uninstallLog().c_str());
+    auto log = std::make_unique<StepLog>(paths.uninstallLog(), "w");
+    if (!log->isOpen())
+        log = std::make_unique<StepLog>(paths.fallbackLog(), "a");
+    if (!log->isOpen())
+        return nullptr;
+    return log;
 }
 
 // The ending of a removal that failed before any file was deleted: the failure
 // goes to the log and to the user, the deployed files stay.
-int Fail(const std::string& text, const std::string& name, std::unique_ptr<CZentraSetup>& setup, RemovalLog& log)
+int Fail(const std::string& text, const std::string& name, StepLog& log)
 {
-    log.Write(text);
-    log.Flush();
+    log.write(text);
+    log.flush();
     ShowMessage(text, name);
-    setup.reset();
-    log.Close();
-    return -1;
+    log.close();
+    return zentra::kUninstallFailed;
+}
+
+// The database part. Nothing when it is done (or left to the publisher, on a
+// machine that is not one), so that the files go; else the exit code, told.
+std::optional<int> RemoveFromDatabase(const std::string& name, StepLog& log)
+{
+    CZentraSetup setup;
+    const long connection = setup.DBConnection();
+    g_outcome.decidedBy = "DBConnection";
+    if (connection == zentra::kConnectionFailed)
+        return Fail(kConnectFailed, name, log);
+    if (connection == zentra::kNotPublisher)
+        return std::nullopt;
+
+    log.close();
+    int removal = zentra::kRemoved;
+    try {
+        zentra_run::RunOptions options;
+        options.report = &g_outcome.run;
+        removal = zentra_run::RemoveDialPlan(setup, name, options);
+    } catch (...) {
+        log.reopen();
+        throw;
+    }
+    log.reopen();
+    g_outcome.decidedBy = g_outcome.run.decidedBy;
+    // The rows that block the removal, for a person at a console; the log
+    // names them too.
+    for (const zentra_run::BlockingRow& row : g_outcome.run.blocking)
+        std::printf("%s\n", row.text().c_str());
+    for (const auto& refusal : kRefusals) {
+        if (refusal.result == removal) {
+            g_outcome.result = "refused";
+            return Fail(refusal.text, name, log);
+        }
+    }
+    if (removal != zentra::kRemoved)
+        // A result this program does not know: the dial plan may still be in
+        // the database, so its files stay.
+        return Fail("UnInstallation Failed.\nThe removal ended with the result " + std::to_string(removal) +
+                        ", which this uninstaller does not know.\nThe dial plan's files have been left in place.",
+                    name, log);
+    log.format("Deleted the existing entries for the Dial Plan = %s\n", name);
+    log.flush();
+    return std::nullopt;
+}
+
+// The deployed files, once the database no longer holds the dial plan.
+int DeleteFiles(const DialPlanPaths& paths, StepLog& log)
+{
+    const std::string dialPlanFile = paths.deployedDialPlanFile();
+    if (!DeleteFileA(dialPlanFile.c_str())) {
+        const DWORD error = GetLastError();
+        log.format("Failed to delete the DialPlan file from the destination %s", dialPlanFile);
+        log.format("GetLastError = %d\n", static_cast<long>(error));
+        log.flush();
+        log.close();
+        ShowMessage("Failed to delete the file " + dialPlanFile + " \nRequires manual deletion", paths.name());
+        return zentra::kUninstallFailed;
+    }
+    log.format("Deleted the Dial Plan file from = %s\n", dialPlanFile);
+    log.flush();
+
+    // The program's own file may be in use while it runs; either way the
+    // removal is complete.
+    DeleteFileA(paths.deployedUninstaller().c_str());
+    DeleteFileA(paths.deployedReadMe().c_str());
+    log.format("Deleted the ReadMe file for the Dial Plan from the path %s \n", paths.deployedReadMe());
+    log.close();
+
+    g_outcome.result = "removed";
+    ShowMessage(kComplete, paths.name());
+    return zentra::kUninstallDone;
 }
 
 // One JSON document on standard output, when the environment asks for it: the
@@ -143,6 +176,7 @@ void PrintJson(const std::string& name, int exitStatus)
     const char* wanted = std::getenv("ZENTRA_JSON");
     if (wanted == nullptr || std::string(wanted) != "1")
         return;
+    const std::string& log = g_outcome.run.logPath;
     nlohmann::ordered_json json = {
         {"program", "uninstall.exe"},
         {"version", ZENTRA_VERSION},
@@ -152,9 +186,8 @@ void PrintJson(const std::string& name, int exitStatus)
         {"result", g_outcome.result},
         {"decidedBy", g_outcome.decidedBy},
         {"message", g_outcome.message},
-        {"log", g_outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr)
-                                              : nlohmann::ordered_json(g_outcome.run.logPath)},
-        {"blocking", BlockingRowsJson(g_outcome.run.blocking)},
+        {"log", log.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(log)},
+        {"blocking", zentra_run::BlockingRowsJson(g_outcome.run.blocking)},
     };
     std::printf("%s\n", json.dump(2).c_str());
 }
@@ -165,115 +198,44 @@ int Uninstall(const std::string& commandLine)
     const platform::SocketsLayer sockets;
     if (commandLine.empty()) {
         ShowMessage(kNoCommandLine, "");
-        return -1;
+        return zentra::kUninstallFailed;
     }
-
     // The name becomes part of every path this program deletes: a name that is
     // no plain file name could reach outside the dial plan's folders.
-    const std::string& name = commandLine;
-    const std::string refusal = CheckDialPlanName(name);
-    if (!refusal.empty()) {
+    std::string refusal;
+    const std::optional<DialPlanPaths> paths = DialPlanPaths::Of(commandLine, &refusal);
+    if (!paths) {
         ShowMessage(refusal, kRefusedNameCaption);
-        return -1;
+        return zentra::kUninstallFailed;
     }
-
-    const std::string dialPlanFile = std::string(kDialPlanFolder) + name;
-    const std::string uninstallerFile = std::string(kZentraFolder) + name + "\\uninstall.exe";
-    const std::string readMeFile = std::string(kZentraFolder) + name + "\\ReadMe.txt";
-
-    RemovalLog log;
-    if (!log.Create(name)) {
+    const std::string& name = paths->name();
+    const std::unique_ptr<StepLog> log = CreateLog(*paths);
+    if (!log) {
         ShowMessage(kNoLog, name);
-        return -1;
+        return zentra::kUninstallFailed;
     }
 
     // The deployed files must agree with the database: from here to the last
     // file deleted, no other run on this machine changes either.
-    platform::FileLock machine;
-    if (machine.acquire(kRunLockFile, quillet::RunLockTimeout(), [] {
-            std::fprintf(stderr, "%s\n", quillet::WaitingNotice().c_str());
-        }) == platform::FileLock::Result::Busy) {
-        std::unique_ptr<CZentraSetup> none;
+    zentra_lock::MachineLock machine;
+    if (machine.acquire() == zentra_lock::MachineLock::Result::Busy) {
         g_outcome.decidedBy = "RunLock";
         return Fail(std::string("UnInstallation Failed.\nAnother run of Zentra on this machine holds its lock (") +
-                        kRunLockFile + ") longer than the wait allows. Try again once it has ended." + kNothingRemoved,
-                    name, none, log);
+                        zentra_lock::kMachineLockFile + ") longer than the wait allows. Try again once it has ended." +
+                        kNothingRemoved,
+                    name, *log);
     }
-
-    std::unique_ptr<CZentraSetup> setup(new CZentraSetup());
     try {
-        const long connection = setup->DBConnection();
-        g_outcome.decidedBy = "DBConnection";
-        if (connection == 1)
-            return Fail(kConnectFailed, name, setup, log);
-        if (connection != 8) {
-            int removal;
-            log.Suspend();
-            try {
-                removal = CZentraSetupSteps::UnInstallDialPlan(*setup, name, g_outcome.run);
-                g_outcome.decidedBy = g_outcome.run.decidedBy;
-            } catch (...) {
-                log.Resume();
-                throw;
-            }
-            log.Resume();
-            // The rows that block the removal, for a person at a console; the
-            // log names them too.
-            for (const BlockingRow& row : g_outcome.run.blocking)
-                std::printf("%s\n", row.text().c_str());
-            if (removal >= 9 && removal <= 11)
-                g_outcome.result = "refused";
-            switch (removal) {
-            case 0:
-                break;
-            case 9:
-                return Fail(kPatternsRefer, name, setup, log);
-            case 10:
-                return Fail(kRouteListsRefer, name, setup, log);
-            case 11:
-                return Fail(kRouteFiltersRefer, name, setup, log);
-            default:
-                // A result this program does not know: the dial plan may still
-                // be in the database, so its files stay.
-                return Fail("UnInstallation Failed.\nThe removal ended with the result " + std::to_string(removal) +
-                                ", which this uninstaller does not know.\nThe dial "
-                                "plan's files have been left in place.",
-                            name, setup, log);
-            }
-            log.WriteFormat("Deleted the existing entries for the Dial Plan = %s\n", name);
-            log.Flush();
-        }
+        if (const std::optional<int> failed = RemoveFromDatabase(name, *log))
+            return *failed;
     } catch (const std::exception& error) {
         // The removal stopped on a database error: its deletes were undone, so
         // the deployed files stay for another try.
-        return Fail(std::string(error.what()) + kNothingRemoved, name, setup, log);
+        return Fail(std::string(error.what()) + kNothingRemoved, name, *log);
     } catch (...) {
-        return Fail(std::string(kUnknownError) + kNothingRemoved, name, setup, log);
+        return Fail(std::string(kUnknownError) + kNothingRemoved, name, *log);
     }
-    setup.reset();
-
-    if (!DeleteFileA(dialPlanFile.c_str())) {
-        const DWORD error = GetLastError();
-        log.WriteFormat("Failed to delete the DialPlan file from the destination %s", dialPlanFile);
-        log.WriteFormat("GetLastError = %d\n", static_cast<int>(error));
-        log.Flush();
-        log.Close();
-        ShowMessage("Failed to delete the file " + dialPlanFile + " \nRequires manual deletion", name);
-        return -1;
-    }
-    log.WriteFormat("Deleted the Dial Plan file from = %s\n", dialPlanFile);
-    log.Flush();
-
-    // The program's own file may be in use while it runs; either way the
-    // removal is complete.
-    DeleteFileA(uninstallerFile.c_str());
-    DeleteFileA(readMeFile.c_str());
-    log.WriteFormat("Deleted the ReadMe file for the Dial Plan from the path %s \n", readMeFile);
-    log.Close();
-
-    g_outcome.result = "removed";
-    ShowMessage(kComplete, name);
-    return 0;
+    return DeleteFiles(*paths, *log);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "installer/CZentraSetup.h"
+#include "installer/run/Session.h"
 #include "installer/Pkid.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
@@ -31,9 +32,9 @@ std::string PairKey(const std::string& tag, const std::string& instruction)
 
 void CZentraSetup::InsertDDIMPredefinedDDI()
 {
-    OpenLog();
-    Log("\n\n");
-    Log("InsertDDIMPredefinedDDI\n");
+    zentra_run::Session step(*this);
+    step.log("\n\n");
+    step.log("InsertDDIMPredefinedDDI\n");
 
     // The first six installed instructions in digit-analysis order are the
     // predefined ones; a dial plan with fewer gets members for those it has.
@@ -70,29 +71,27 @@ void CZentraSetup::InsertDDIMPredefinedDDI()
                 }
                 const std::size_t r = match->second;
                 const std::string insert = MemberInsert(m_csvDdiMemberPkids[r], instruction, m_csvDdiMemberTags[r]);
-                Log(insert);
-                Log("\n");
-                RunChange(insert, 1);
+                step.log(insert);
+                step.log("\n");
+                step.change(insert, 1);
             }
         }
     }
-    CloseLog();
 }
 
 void CZentraSetup::InsertDDIMNewDDI()
 {
-    OpenLog();
-    Log("\n\n");
-    Log("InsertDDIMNewDDI\n");
+    zentra_run::Session step(*this);
+    step.log("\n\n");
+    step.log("InsertDDIMNewDDI\n");
     const std::unordered_set<std::string> newInstructions = zentra_upgrade::PkidSet(m_newDdiPkids);
     for (std::size_t r = 0; r < m_csvDdiMemberPkids.size(); ++r) {
         const std::string& instruction = m_csvDdiMemberDdis.at(r);
         if (newInstructions.count(zentra_upgrade::PkidKey(BarePkid(instruction))) == 0)
             continue;
         const std::string insert = MemberInsert(m_csvDdiMemberPkids[r], instruction, m_csvDdiMemberTags.at(r));
-        Log(insert);
-        Log("\n");
-        RunChange(insert, 1);
+        step.log(insert);
+        step.log("\n");
+        step.change(insert, 1);
     }
-    CloseLog();
 }

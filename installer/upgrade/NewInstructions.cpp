@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "installer/CZentraSetup.h"
+#include "installer/run/Session.h"
 #include "installer/Pkid.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/NewInstructionIds.h"
@@ -16,18 +17,18 @@
 
 void CZentraSetup::NewDigitDiscardInstructions()
 {
-    OpenLog();
-    Log("Start - NewDigitDiscardInstructions\n");
+    zentra_run::Session step(*this);
+    step.log("Start - NewDigitDiscardInstructions\n");
     const std::unordered_set<std::string> installed = zentra_upgrade::PkidSet(m_dbDdiPkids);
     for (std::size_t i = 0; i < m_csvDdiPkids.size(); ++i) {
         const std::string& pkid = m_csvDdiPkids[i];
         const std::string& name = m_csvDdiNames.at(i);
         const std::string& analysisId = m_csvDdiDaIds.at(i);
         const std::string& clause = m_csvDdiClauses.at(i);
-        LogFormat("NewDDIpkid = %s\n", pkid);
-        LogFormat("NewDDI = %s\n", name);
-        LogFormat("NewDDIDAId = %s\n", analysisId);
-        LogFormat("NewDDIClause = %s\n", clause);
+        step.logFormat("NewDDIpkid = %s\n", pkid);
+        step.logFormat("NewDDI = %s\n", name);
+        step.logFormat("NewDDIDAId = %s\n", analysisId);
+        step.logFormat("NewDDIClause = %s\n", clause);
         const std::string bare = BarePkid(pkid);
         if (installed.count(zentra_upgrade::PkidKey(bare)) != 0)
             continue;
@@ -36,15 +37,14 @@ void CZentraSetup::NewDigitDiscardInstructions()
         m_newDdiDaIds.push_back(analysisId);
         m_newDdiClauses.push_back(clause);
     }
-    Log("End - NewDigitDiscardInstructions\n");
-    CloseLog();
+    step.log("End - NewDigitDiscardInstructions\n");
 }
 
 void CZentraSetup::InsertNewDigitDiscardInstructions()
 {
-    OpenLog();
-    Log("\n\n");
-    Log("InsertNewDigitDiscardInstructions\n");
+    zentra_run::Session step(*this);
+    step.log("\n\n");
+    step.log("InsertNewDigitDiscardInstructions\n");
     if (!m_newDdiPkids.empty()) {
         // The predefined instructions are the file's first six rows.
         std::unordered_set<std::string> predefined;
@@ -54,12 +54,12 @@ void CZentraSetup::InsertNewDigitDiscardInstructions()
         // The IDs in use, read after the obsolete instructions have gone, in
         // the upgrade's transaction; the highest of the plan's predefined ones.
         const std::string query = "select pkid, fkDialPlan, digitAnalysisID from DigitDiscardInstruction";
-        Log(query);
-        Log("\n");
+        step.log(query);
+        step.log("\n");
         std::vector<long long> used;
         long long floor = 0;
         const std::string owner = zentra_upgrade::PkidKey(m_dialPlanPkid);
-        odbc::ResultSet* rows = RunQuery(query);
+        odbc::ResultSet* rows = step.query(query);
         while (rows->next()) {
             const std::string pkid = zentra_upgrade::PkidKey(rows->getString("pkid"));
             const bool own = zentra_upgrade::PkidKey(rows->getString("fkDialPlan")) == owner;
@@ -68,7 +68,7 @@ void CZentraSetup::InsertNewDigitDiscardInstructions()
             if (own && predefined.count(pkid) != 0)
                 floor = std::max(floor, id);
         }
-        ReleaseQuery();
+        step.release();
 
         zentra_upgrade::NewInstructionIds ids(used, floor);
         for (std::size_t i = 0; i < m_newDdiPkids.size(); ++i) {
@@ -76,16 +76,15 @@ void CZentraSetup::InsertNewDigitDiscardInstructions()
             const zentra_upgrade::NewInstructionIds::Given given = ids.give(m_newDdiDaIds.at(i), isPredefined);
             const std::string id = std::to_string(given.id);
             if (given.why != nullptr)
-                Log("NewDDI " + m_newDdiNames.at(i) + ": the file's digitAnalysisID " + m_newDdiDaIds.at(i) + " " +
-                    given.why + "; it gets " + id + "\n");
+                step.log("NewDDI " + m_newDdiNames.at(i) + ": the file's digitAnalysisID " + m_newDdiDaIds.at(i) + " " +
+                         given.why + "; it gets " + id + "\n");
             const std::string insert =
                 "Insert into DigitDiscardInstruction ( pkid, name, fkDialPlan, digitAnalysisID, clause) VALUES ('" +
                 SqlQuote(m_newDdiPkids[i]) + "', '" + SqlQuote(m_newDdiNames.at(i)) + "', '" +
                 SqlQuote(m_dialPlanPkid) + "', '" + SqlQuote(id) + "', '" + SqlQuote(m_newDdiClauses.at(i)) + "')";
-            Log(insert);
-            Log("\n");
-            RunChange(insert, 1);
+            step.log(insert);
+            step.log("\n");
+            step.change(insert, 1);
         }
     }
-    CloseLog();
 }

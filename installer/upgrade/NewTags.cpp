@@ -5,14 +5,15 @@
 #include <unordered_set>
 
 #include "installer/CZentraSetup.h"
+#include "installer/run/Session.h"
 #include "installer/Pkid.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
 
 void CZentraSetup::NewDialPlanTag()
 {
-    OpenLog();
-    Log("NewDialPlanTag\n");
+    zentra_run::Session step(*this);
+    step.log("NewDialPlanTag\n");
     const std::unordered_set<std::string> installed = zentra_upgrade::PkidSet(m_dbTagPkids);
     for (std::size_t i = 0; i < m_csvTagPkids.size(); ++i) {
         const std::string bare = BarePkid(m_csvTagPkids[i]);
@@ -23,34 +24,32 @@ void CZentraSetup::NewDialPlanTag()
         m_newTagOperatorMax.push_back(m_csvTagOperatorMax.at(i));
         m_newTagSuppress.push_back(m_csvTagSuppress.at(i));
     }
-    CloseLog();
 }
 
 void CZentraSetup::UpdateDialPlanDescription()
 {
-    OpenLog();
-    Log("UpdateDialPlanDescription\n");
+    zentra_run::Session step(*this);
+    step.log("UpdateDialPlanDescription\n");
     const std::string update = "update DialPlan set description = '" + SqlQuote(m_csvDescription) + "' where pkid='" +
                                SqlQuote(m_dialPlanPkid) + "'";
-    Log("\n");
-    Log(update);
-    CloseLog();
-    RunChange(update, 1);
+    step.log("\n");
+    step.log(update);
+    step.closeLog();
+    step.change(update, 1);
 }
 
 void CZentraSetup::InsertNewTags()
 {
-    OpenLog();
-    Log("InsertNewTags\n");
-    Log("\n\n");
+    zentra_run::Session step(*this);
+    step.log("InsertNewTags\n");
+    step.log("\n\n");
     for (std::size_t i = 0; i < m_newTagPkids.size(); ++i) {
         const std::string insert =
             "insert into DialPlanTag (pkid, tag, fkDialPlan, tkOperator_Max, suppressFromRouteFilter) VALUES ( '" +
             SqlQuote(m_newTagPkids[i]) + "', '" + SqlQuote(m_newTags.at(i)) + "', '" + SqlQuote(m_dialPlanPkid) +
             "', '" + SqlQuote(m_newTagOperatorMax.at(i)) + "', '" + SqlQuote(m_newTagSuppress.at(i)) + "')";
-        Log(insert);
-        Log("\n");
-        RunChange(insert, 1);
+        step.log(insert);
+        step.log("\n");
+        step.change(insert, 1);
     }
-    CloseLog();
 }

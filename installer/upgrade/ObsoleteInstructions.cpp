@@ -9,16 +9,19 @@
 #include <vector>
 
 #include "installer/CZentraSetup.h"
-#include "installer/MessageDeferral.h"
+#include "installer/run/Session.h"
+#include "installer/run/MessageDeferral.h"
+#include "installer/run/References.h"
 #include "installer/Pkid.h"
+#include "installer/Results.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
 #include "odbc/odbc.h"
 
 void CZentraSetup::ObsoleteDigitDiscardInstruction()
 {
-    OpenLog();
-    Log("Start - ObsoleteDigitDiscardInstruction\n");
+    zentra_run::Session step(*this);
+    step.log("Start - ObsoleteDigitDiscardInstruction\n");
 
     // For each installed instruction the log lists the bare pkids of the file
     // entries tried before its match, in file order: a prefix of one text.
@@ -46,9 +49,9 @@ void CZentraSetup::ObsoleteDigitDiscardInstruction()
             triedEnd.push_back(tried.size());
         }
     }
-    const auto writeTried = [this, &tried, &triedEnd](std::size_t entries) {
-        if (m_log != nullptr && entries > 0)
-            std::fwrite(tried.data(), 1, triedEnd[entries - 1], m_log);
+    const auto writeTried = [&step, &tried, &triedEnd](std::size_t entries) {
+        if (entries > 0)
+            step.log(std::string_view(tried.data(), triedEnd[entries - 1]));
     };
 
     for (std::size_t i = 0; i < m_dbDdiPkids.size(); ++i) {
@@ -63,15 +66,14 @@ void CZentraSetup::ObsoleteDigitDiscardInstruction()
         m_obsoleteDdiNames.push_back(m_dbDdiNames.at(i));
         m_obsoleteDdiPkids.push_back(m_dbDdiPkids[i]);
     }
-    Log("End - ObsoleteDigitDiscardInstruction\n");
-    CloseLog();
+    step.log("End - ObsoleteDigitDiscardInstruction\n");
 }
 
 void CZentraSetup::ObsoleteDDIInUse_RP_TP()
 {
-    const std::vector<std::string> inUse =
-        NamesInUse("ObsoleteDDIInUse_RP_TP\n", "select * from NumPlan where fkDigitDiscardInstruction = '",
-                   m_obsoleteDdiPkids, m_obsoleteDdiNames);
+    zentra_run::Session step(*this);
+    const std::vector<std::string> inUse = zentra_run::NamesInUse(
+        step, "ObsoleteDDIInUse_RP_TP\n", zentra_run::kInstructionInPattern, m_obsoleteDdiPkids, m_obsoleteDdiNames);
     // A pattern reference chooses the wording of the refusal.
     if (!inUse.empty())
         m_ddiInUse = true;
@@ -80,45 +82,41 @@ void CZentraSetup::ObsoleteDDIInUse_RP_TP()
 
 void CZentraSetup::ObsoleteDDIInUse_RL()
 {
-    const std::vector<std::string> inUse =
-        NamesInUse("ObsoleteDDIInUse_RL\n", "select * from RouteList where fkDigitDiscardInstruction = '",
-                   m_obsoleteDdiPkids, m_obsoleteDdiNames);
+    zentra_run::Session step(*this);
+    const std::vector<std::string> inUse = zentra_run::NamesInUse(
+        step, "ObsoleteDDIInUse_RL\n", zentra_run::kInstructionInRouteList, m_obsoleteDdiPkids, m_obsoleteDdiNames);
     m_obsoleteDdisInUse.insert(m_obsoleteDdisInUse.end(), inUse.begin(), inUse.end());
 }
 
 int CZentraSetup::CheckObsoleteDDIInUse()
 {
-    OpenLog();
-    Log("CheckObsoleteDDIInUse\n");
-    if (m_obsoleteDdisInUse.empty()) {
-        CloseLog();
-        return 4;
-    }
+    zentra_run::Session step(*this);
+    step.log("CheckObsoleteDDIInUse\n");
+    if (m_obsoleteDdisInUse.empty())
+        return zentra::kNoInstructionInUse;
     const std::string names = zentra_upgrade::JoinWithCommas(m_obsoleteDdisInUse);
     const std::string message =
         m_ddiInUse
             ? "The DDIs " + names +
                   " are associated with Route/Translation Patterns but are deleted in the new dial plan version"
             : "The DDIs " + names + " are associated with Route Lists but are deleted in the new dial plan version";
-    ShowInstallerMessage(message, "Installation Failed");
-    CloseLog();
-    return 5;
+    zentra_run::ShowInstallerMessage(message, "Installation Failed");
+    return zentra::kInstructionInUse;
 }
 
 void CZentraSetup::DeleteObsoleteDDI_NOT_IN_USE()
 {
-    OpenLog();
-    Log("DeleteObsoleteDDI_NOT_IN_USE\n");
+    zentra_run::Session step(*this);
+    step.log("DeleteObsoleteDDI_NOT_IN_USE\n");
     for (const std::string& pkid : m_obsoleteDdiPkids) {
         const std::string members =
             "Delete from DigitDiscardInstructionMember where fkDigitDiscardInstruction = '" + SqlQuote(pkid) + "'";
-        Log("\n\n");
-        Log(members);
-        RunStatement(members);
+        step.log("\n\n");
+        step.log(members);
+        step.execute(members);
         const std::string instruction = "Delete from DigitDiscardInstruction where pkid = '" + SqlQuote(pkid) + "'";
-        Log("\n\n");
-        Log(instruction);
-        RunChange(instruction, 1);
+        step.log("\n\n");
+        step.log(instruction);
+        step.change(instruction, 1);
     }
-    CloseLog();
 }

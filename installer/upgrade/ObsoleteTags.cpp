@@ -6,17 +6,20 @@
 #include <vector>
 
 #include "installer/CZentraSetup.h"
-#include "installer/MessageDeferral.h"
+#include "installer/run/Session.h"
+#include "installer/run/MessageDeferral.h"
+#include "installer/run/References.h"
 #include "installer/Pkid.h"
+#include "installer/Results.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
 #include "odbc/odbc.h"
 
 void CZentraSetup::ObsoleteDialPlanTag()
 {
-    OpenLog();
-    Log("\n\n");
-    Log("ObsoleteDialPlanTag\n");
+    zentra_run::Session step(*this);
+    step.log("\n\n");
+    step.log("ObsoleteDialPlanTag\n");
     if (!m_dbTagPkids.empty()) {
         // Every file pkid is made bare once; one that cannot be fails the step
         // before anything is collected, as a walk over the whole list would.
@@ -31,46 +34,41 @@ void CZentraSetup::ObsoleteDialPlanTag()
             }
         }
     }
-    CloseLog();
 }
 
 void CZentraSetup::ObsoleteTagInUse()
 {
-    const std::vector<std::string> inUse =
-        NamesInUse("ObsoleteTagInUse\n", "Select * from RouteFilterMember where fkDialPlanTag = '", m_obsoleteTagPkids,
-                   m_obsoleteTags);
+    zentra_run::Session step(*this);
+    const std::vector<std::string> inUse = zentra_run::NamesInUse(
+        step, "ObsoleteTagInUse\n", zentra_run::kTagInRouteFilter, m_obsoleteTagPkids, m_obsoleteTags);
     m_obsoleteTagsInUse.insert(m_obsoleteTagsInUse.end(), inUse.begin(), inUse.end());
 }
 
 int CZentraSetup::CheckObsoleteTagInUse()
 {
-    OpenLog();
-    Log("CheckObsoleteTagInUse\n");
-    if (m_obsoleteTagsInUse.empty()) {
-        CloseLog();
-        return 3;
-    }
+    zentra_run::Session step(*this);
+    step.log("CheckObsoleteTagInUse\n");
+    if (m_obsoleteTagsInUse.empty())
+        return zentra::kNoTagInUse;
     const std::string message = "The tags " + zentra_upgrade::JoinWithCommas(m_obsoleteTagsInUse) +
                                 " have clause configured but are deleted in the new dial plan version";
-    ShowInstallerMessage(message, "Installation Failed");
-    CloseLog();
-    return 2;
+    zentra_run::ShowInstallerMessage(message, "Installation Failed");
+    return zentra::kTagInUse;
 }
 
 void CZentraSetup::DeleteObsoleteTags()
 {
-    OpenLog();
-    Log("DeleteObsoleteTags\n");
+    zentra_run::Session step(*this);
+    step.log("DeleteObsoleteTags\n");
     for (const std::string& pkid : m_obsoleteTagPkids) {
         const std::string members =
             "Delete from DigitDiscardInstructionMember where fkDialPlanTag = '" + SqlQuote(pkid) + "'";
-        Log("\n\n");
-        Log(members);
-        RunStatement(members);
+        step.log("\n\n");
+        step.log(members);
+        step.execute(members);
         const std::string tag = "Delete from DialPlanTag where pkid = '" + SqlQuote(pkid) + "'";
-        Log("\n\n");
-        Log(tag);
-        RunChange(tag, 1);
+        step.log("\n\n");
+        step.log(tag);
+        step.change(tag, 1);
     }
-    CloseLog();
 }

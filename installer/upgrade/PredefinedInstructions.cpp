@@ -4,6 +4,7 @@
 #include <string>
 
 #include "installer/CZentraSetup.h"
+#include "installer/run/Session.h"
 #include "installer/SqlText.h"
 
 void CZentraSetup::UpdatePredefinedDDI()
@@ -19,8 +20,8 @@ void CZentraSetup::UpdatePredefinedDDI()
         "' and name = 'PreAt Trailing-#'",
     };
 
-    OpenLog();
-    Log("UpdatePredefinedDDI\n");
+    zentra_run::Session step(*this);
+    step.log("UpdatePredefinedDDI\n");
     // A file with fewer rows (the upgrade's file check refuses one) updates
     // only the instructions it has clauses for.
     const std::size_t rows = std::min<std::size_t>(6, m_csvDdiClauses.size());
@@ -28,14 +29,13 @@ void CZentraSetup::UpdatePredefinedDDI()
         const std::string update = "update DigitDiscardInstruction set clause = '" + SqlQuote(m_csvDdiClauses[k]) +
                                    "' where fkDialPlan = '" + SqlQuote(m_dialPlanPkid) + kClosingTexts[k];
         if (k == 0) {
-            Log("\n\n");
-            Log(update);
-            RunStatement(update);
+            step.log("\n\n");
+            step.log(update);
+            step.execute(update);
         } else {
-            RunStatement(update);
-            Log("\n\n");
-            Log(update);
+            step.execute(update);
+            step.log("\n\n");
+            step.log(update);
         }
     }
-    CloseLog();
 }

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "csv/CsvFixture.h"
-#include "installer/CZentraSetupSteps.h"
+#include "installer/CZentraSetup.h"
+#include "support/InstallerProbe.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -81,10 +82,11 @@ protected:
         CZentraSetup setup;
         ASSERT_EQ(setup.DBConnection(), 0);
         ASSERT_EQ(setup.DialPlanMain(name), 6);
-        CZentraSetupSteps::ReplaceDAId(setup, name);
-        ASSERT_EQ(CZentraSetupSteps::RewrittenCsvPath(setup), name + ".csv");
-        ASSERT_TRUE(setup.ZentraInstallCSVFile(CZentraSetupSteps::RewrittenCsvPath(setup)));
-        CZentraSetupSteps::CopyDialPlanFile(setup);
+        CZentraSetupTestProbe probe(setup);
+        probe.ReplaceDAId(name);
+        ASSERT_EQ(probe.csvPath(), name + ".csv");
+        ASSERT_TRUE(setup.ZentraInstallCSVFile(probe.csvPath()));
+        probe.CopyDialPlanFile();
     }
 };
 

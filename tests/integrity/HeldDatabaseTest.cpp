@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "integrity/IntegrityFixture.h"
-#include "loader/RunLock.h"
+#include "runlock/LockedTransaction.h"
 #include "odbc/odbc.h"
 
 namespace integrity_test {
@@ -20,6 +20,9 @@ using namespace std::chrono_literals;
 
 const std::string kWaiting = "Waiting for another run of Zentra or another session to release the configuration "
                              "database";
+// A run on the same machine waits for the other run's lock file first.
+const std::string kWaitingForMachine = "Waiting for another run of Zentra on this machine to finish with the dial "
+                                       "plans' files";
 // Tags of the example: one that v2 drops (INTERNATIONAL-OPERATOR), one that it keeps (SUBSCRIBER).
 const std::string kDroppedTag = "D84DC8DF-9801-57BB-9965-1102D6A7F187";
 const std::string kKeptTag = "513BD132-994F-52EE-9B99-5EF0B780E006";
@@ -64,7 +67,7 @@ std::vector<std::string> HoldRunLock(Backend backend)
 {
     if (backend == Backend::SQLite)
         return {"BEGIN IMMEDIATE"};
-    const auto key = quillet::ConfigurationDatabaseLock({}).key;
+    const auto key = zentra_lock::LockedTransaction::advisoryKey();
     return {"BEGIN", "select pg_advisory_xact_lock(" + std::to_string(key) + ")"};
 }
 
@@ -324,13 +327,14 @@ TEST_P(HeldDatabase, RunsThatFindAnotherRunHoldingTheDatabaseGoOnFromWhatItLeft)
             RunBoth(meeting.first, meeting.second, [&] { EXPECT_TRUE(WaitUntil([&] { return runIsSlowed(); }, 30s)); });
         for (const ProgramResult& end : ends)
             EXPECT_EQ(end.exitCode, 0) << end.out << end.err;
-        EXPECT_EQ(Occurrences(ends[1].err, kWaiting), 1) << ends[1].err;
+        const bool sameMachine = meeting.second.environment.at("ZENTRA_PREFIX") == prefix->path();
+        EXPECT_EQ(Occurrences(ends[1].err, sameMachine ? kWaitingForMachine : kWaiting), 1) << ends[1].err;
         for (const std::string& says : meeting.secondSays)
             EXPECT_NE(ends[1].out.find(says), std::string::npos) << ends[1].out;
         EXPECT_TRUE(capture() == inTurn) << Difference(capture(), inTurn);
         EXPECT_EQ(db->count("DialPlan", "name = '" + meeting.plan + "'"), meeting.installed ? 1 : 0);
         // Each machine has the files of its own runs only.
-        EXPECT_EQ(FileExists(prefix->hostPath(kDialPlanFolder + meeting.plan)), meeting.deployedHere);
+        EXPECT_EQ(FileExists(prefix->hostPath(zentra_run::kDialPlanFolder + meeting.plan)), meeting.deployedHere);
         expectSound(meeting.deployedHere == meeting.installed ? std::vector<std::string>{meeting.plan}
                                                               : std::vector<std::string>{});
 

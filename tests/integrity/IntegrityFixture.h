@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "installer/DialPlanName.h"
+#include "installer/run/DialPlanPaths.h"
 #include "support/DialPlanModel.h"
 #include "support/MachineTest.h"
 #include "support/TestSupport.h"
@@ -153,8 +153,9 @@ protected:
     }
     Command uninstallOf(const std::string& name, const std::map<std::string, std::string>& extra = {}) const
     {
-        return {
-            {UninstallProgramPath(), name}, environment(extra), prefix->hostPath(std::string(kZentraFolder) + name)};
+        return {{UninstallProgramPath(), name},
+                environment(extra),
+                prefix->hostPath(std::string(zentra_run::kZentraFolder) + name)};
     }
 
     // Logs differ with every run, and the machine's run lock, empty, stays
@@ -204,9 +205,9 @@ protected:
             faults.push_back("digit-analysis ID held twice: " + row.at(0));
         for (const std::string& name : names) {
             const bool installed = db->count("DialPlan", "name = '" + name + "'") == 1;
-            for (const std::string& file :
-                 {std::string(kDialPlanFolder) + name, std::string(kZentraFolder) + name + "\\uninstall.exe",
-                  std::string(kZentraFolder) + name + "\\ReadMe.txt"})
+            for (const std::string& file : {std::string(zentra_run::kDialPlanFolder) + name,
+                                            std::string(zentra_run::kZentraFolder) + name + "\\uninstall.exe",
+                                            std::string(zentra_run::kZentraFolder) + name + "\\ReadMe.txt"})
                 if (FileExists(prefix->hostPath(file)) != installed)
                     faults.push_back(file + (installed ? " missing" : " left behind"));
         }

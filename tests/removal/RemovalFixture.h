@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/DialPlanName.h"
+#include "installer/run/DialPlanPaths.h"
 #include "installer/SqlText.h"
 #include "support/TestSupport.h"
 
@@ -31,10 +31,13 @@ protected:
 
     zentra_test::HostDatabase& db() { return *db_; }
     std::string host(const std::string& windowsPath) const { return prefix_->hostPath(windowsPath); }
-    std::string dialPlanFile(const std::string& name) const { return host(std::string(kDialPlanFolder) + name); }
+    std::string dialPlanFile(const std::string& name) const
+    {
+        return host(std::string(zentra_run::kDialPlanFolder) + name);
+    }
     std::string zentraFile(const std::string& name, const std::string& file) const
     {
-        return host(std::string(kZentraFolder) + name + "\\" + file);
+        return host(std::string(zentra_run::kZentraFolder) + name + "\\" + file);
     }
     std::string logPath(const std::string& name) const { return zentraFile(name, name + "_uninstall.txt"); }
     std::string logOf(const std::string& name) const { return zentra_test::ReadFile(logPath(name)); }

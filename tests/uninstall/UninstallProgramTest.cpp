@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/DialPlanName.h"
+#include "installer/run/DialPlanPaths.h"
 #include "removal/RemovalFixture.h"
 #include "support/TestSupport.h"
 
@@ -108,7 +108,7 @@ TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
     WriteFile(zentraFile("Metro", "Metro_uninstall.txt"), "an earlier removal\n");
     // A file where the other dial plan's folder belongs: no log can be made there.
     WriteFile(dialPlanFile("Metro East 100%"), "dial plan\n");
-    WriteFile(host(std::string(kZentraFolder) + "Metro East 100%"), "not a folder\n");
+    WriteFile(host(std::string(zentra_run::kZentraFolder) + "Metro East 100%"), "not a folder\n");
 
     ProgramResult result = run({"Metro"});
 
@@ -146,7 +146,7 @@ TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
     EXPECT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(0, CountRowsOf(db(), east));
     EXPECT_FALSE(FileExists(dialPlanFile("Metro East 100%")));
-    EXPECT_EQ("not a folder\n", ReadFile(host(std::string(kZentraFolder) + "Metro East 100%")));
+    EXPECT_EQ("not a folder\n", ReadFile(host(std::string(zentra_run::kZentraFolder) + "Metro East 100%")));
     EXPECT_EQ("installed\n" + RowsDeleted("Metro East 100%") + FilesDeleted("Metro East 100%"),
               ReadFile(work_->path() + "/Metro East 100%_install.txt"));
 }
@@ -201,7 +201,7 @@ TEST_P(UninstallProgram, DeployedAloneItRemovesThePlanWithoutALibraryPath)
     deploy("Metro");
     std::filesystem::copy_file(zentra_test::UninstallProgramPath(), zentraFile("Metro", "uninstall.exe"),
                                std::filesystem::copy_options::overwrite_existing);
-    const std::string folder = host(std::string(kZentraFolder) + "Metro");
+    const std::string folder = host(std::string(zentra_run::kZentraFolder) + "Metro");
 
     std::map<std::string, std::string> environment = prefix_->environment();
     environment["LD_LIBRARY_PATH"] = "";
@@ -293,9 +293,9 @@ TEST_P(UninstallProgram, MissingOrHostileNamesDeleteNothing)
 
     for (const std::string& name :
          {std::string("..\\..\\x"), std::string("../y"), std::string(".."), std::string("Metro\\..\\..\\..\\x"),
-          std::string("a:b"), std::string(kMaxDialPlanNameLength + 1, 'L')}) {
+          std::string("a:b"), std::string(zentra_run::kMaxDialPlanNameLength + 1, 'L')}) {
         SCOPED_TRACE(name);
-        const std::string reason = CheckDialPlanName(name);
+        const std::string reason = zentra_run::CheckDialPlanName(name);
         ASSERT_FALSE(reason.empty());
         result = run({name});
         EXPECT_EQ(255, result.exitCode) << result.err;

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace zentra_run {
+
 class MessageDeferral {
 public:
     // record (when not null) receives every box kept, as caption and text;
@@ -30,3 +32,5 @@ private:
 // A message box with no owner window and an OK button, or kept for later while
 // a deferral is alive.
 void ShowInstallerMessage(const std::string& text, const std::string& caption);
+
+}  // namespace zentra_run

@@ -6,7 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "installer/RunReport.h"
+#include "installer/run/RunReport.h"
+
+namespace zentra_run {
 
 inline nlohmann::ordered_json BlockingRowsJson(const std::vector<BlockingRow>& rows)
 {
@@ -21,3 +23,5 @@ inline nlohmann::ordered_json BlockingRowsJson(const std::vector<BlockingRow>& r
                         {"text", row.text()}});
     return list;
 }
+
+}  // namespace zentra_run

@@ -5,42 +5,13 @@
 // inside the run's own transaction, before and after the very steps that make
 // the changes, so that a preview cannot tell anything but what the run does.
 
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-// The rows of one dial plan: the DialPlan row, its tags, its instructions and
-// the members that join its instructions or its tags. Each row is its column
-// values in a fixed order, keyed by its pkid as the database holds it.
-struct PlanRows {
-    using Row = std::vector<std::string>;
-    // pkid, name, description
-    std::map<std::string, Row> dialPlan;
-    // pkid, tag, suppressFromRouteFilter, tkOperator_Max
-    std::map<std::string, Row> tags;
-    // pkid, name, digitAnalysisID, clause
-    std::map<std::string, Row> instructions;
-    // pkid, fkDigitDiscardInstruction, fkDialPlanTag
-    std::map<std::string, Row> members;
-};
+#include "installer/run/PlanRows.h"
 
-// The rows that a run added, deleted and changed, table by table.
-struct PlanChanges {
-    struct Changed {
-        PlanRows::Row before;
-        PlanRows::Row after;
-    };
-    struct Table {
-        std::vector<PlanRows::Row> added;
-        std::vector<PlanRows::Row> deleted;
-        std::vector<Changed> changed;
-        bool empty() const { return added.empty() && deleted.empty() && changed.empty(); }
-    };
-    Table dialPlan, tags, instructions, members;
-};
-
-PlanChanges CompareRows(const PlanRows& before, const PlanRows& after);
+namespace zentra_run {
 
 // A row that keeps a change from being made: which tag, instruction or dial
 // plan is still used, and by which route filter, pattern or route list.
@@ -81,4 +52,14 @@ struct RunOptions {
     // before and after the changes to tell them.
     RunReport* report = nullptr;
     bool changes = false;
+
+    // Notes the step whose result decided how the run ended; the result.
+    int decided(const char* step, int result) const
+    {
+        if (report != nullptr)
+            report->decidedBy = step;
+        return result;
+    }
 };
+
+}  // namespace zentra_run

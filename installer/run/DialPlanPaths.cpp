@@ -1,4 +1,9 @@
-#include "installer/DialPlanName.h"
+#include "installer/run/DialPlanPaths.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zentra_run {
 
 std::string CheckDialPlanName(const std::string& name)
 {
@@ -32,3 +37,21 @@ std::string CheckDialPlanName(const std::string& name)
     }
     return "";
 }
+
+std::optional<DialPlanPaths> DialPlanPaths::Of(const std::string& name, std::string* problem)
+{
+    const std::string refusal = CheckDialPlanName(name);
+    if (problem != nullptr)
+        *problem = refusal;
+    if (!refusal.empty())
+        return std::nullopt;
+    return DialPlanPaths(name);
+}
+
+void CopyToBuffer(const std::string& path, char (&buffer)[kPathBufferSize])
+{
+    std::memset(buffer, 0, kPathBufferSize);
+    std::memcpy(buffer, path.data(), std::min(path.size(), kPathBufferSize - 1));
+}
+
+}  // namespace zentra_run

@@ -1,6 +1,9 @@
-#include "installer/MessageDeferral.h"
+#include "installer/run/MessageDeferral.h"
 
+#include "platform/Platform.h"
 #include "platform/Win32.h"
+
+namespace zentra_run {
 
 namespace {
 
@@ -31,5 +34,7 @@ void ShowInstallerMessage(const std::string& text, const std::string& caption)
         t_deferral->m_kept.emplace_back(text, caption);
         return;
     }
-    MessageBoxA(NULL, text.c_str(), caption.c_str(), MB_OK);
+    platform::ShowMessageBox(text.c_str(), caption.c_str(), MB_OK);
 }
+
+}  // namespace zentra_run
