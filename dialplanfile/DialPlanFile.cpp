@@ -254,126 +254,154 @@ void DialPlanFile::Check()
     CheckReferences(index);
 }
 
-void DialPlanFile::Split(PkidIndex& index)
-{
+// Where the reader stands between lines: outside any section, between a
+// section's marker and its type row, or among its rows.
+struct DialPlanFile::Cursor {
     enum class State { Outside, BeforeTypeRow, Rows };
     State state = State::Outside;
     Table current = Table::DialPlan;
+};
 
-    auto fail = [this](long line, const std::string& problem) { throw FileError(path_, line, problem); };
-
+void DialPlanFile::Split(PkidIndex& index)
+{
+    Cursor cursor;
     LineSplitter lines(text_);
     std::string_view line;
     while (lines.next(line)) {
         const long number = lines.number();
         if (line.find('\0') != std::string_view::npos)
-            fail(number, "the line holds a NUL character");
-
-        // A marker line begins a section; every marker begins with "Table:".
-        const TableLayout* marker = nullptr;
-        for (const TableLayout& layout : kLayouts) {
-            if (!Contains(line, "Table:") || !IsMarkerOf(layout, line))
-                continue;
-            if (marker)
-                fail(number, std::string("the line holds the markers of both the ") + marker->name + " and the " +
-                                 layout.name + " sections");
-            marker = &layout;
-        }
-        if (marker) {
-            Section& section = sections_[Index(marker->table)];
-            const TableLayout& open = Layout(current);
-            if (section.markerLine != 0)
-                fail(number, std::string("the marker of the ") + marker->name +
-                                 " section occurs again (first at line " + std::to_string(section.markerLine) +
-                                 "); it may stand on one line only");
-            if (state == State::BeforeTypeRow)
-                fail(number, std::string("the marker of the ") + marker->name +
-                                 " section stands before the type row of the " + open.name +
-                                 " section (its marker is at line " +
-                                 std::to_string(sections_[Index(current)].markerLine) +
-                                 "); every section needs a type row of its own");
-            if (state == State::Rows)
-                fail(number, std::string("the marker of the ") + marker->name +
-                                 " section stands among the rows of the " + open.name +
-                                 " section; an empty line must end a section");
-            if (marker->table != Table::DialPlan && sections_[Index(Table::DialPlan)].markerLine == 0)
-                fail(number, std::string("the ") + marker->name +
-                                 " section stands before the DialPlan section, which must come first");
-            // The first line of the file that holds the mark is the DialPlan
-            // type row to the installer; a marker line must not take its place.
-            if (Contains(line, kTypeMark))
-                fail(number, std::string("the marker line of the ") + marker->name +
-                                 " section holds \"UNIQUEIDENTIFIER\", which only a type row may hold");
-            section.markerLine = number;
-            current = marker->table;
-            state = State::BeforeTypeRow;
+            throw FileError(path_, number, "the line holds a NUL character");
+        if (const TableLayout* marker = MarkerOf(line, number)) {
+            OpenSection(*marker, line, number, cursor);
             continue;
         }
-
-        const bool holdsTypeMark = Contains(line, kTypeMark);
-        const bool holdsInstructionTypeRow = holdsTypeMark && Contains(line, kInstructionTypeRow);
-        switch (state) {
-        case State::Outside:
-            if (holdsTypeMark)
-                fail(number, "a type row (a line holding \"UNIQUEIDENTIFIER\") outside any section");
-            if (BeginsWithBracedGuid(line))
-                fail(number, "a data row stands between sections: an empty line has cut it off from the "
-                             "section above, or its section has no marker line");
+        switch (cursor.state) {
+        case Cursor::State::Outside:
+            CheckBetweenSections(line, number);
             break;
-
-        case State::BeforeTypeRow: {
-            const TableLayout& layout = Layout(current);
-            if (!holdsTypeMark) {
-                // Column names and the like; a data row here has lost its type row.
-                if (BeginsWithBracedGuid(line))
-                    fail(number, std::string("a data row stands before the type row of the ") + layout.name +
-                                     " section (a line holding \"UNIQUEIDENTIFIER\" with " +
-                                     std::to_string(layout.columnCount) + " fields)");
-                break;
-            }
-            const std::size_t fields = FieldCount(line);
-            if (fields != layout.columnCount)
-                fail(number, std::string("the type row of the ") + layout.name + " section has " +
-                                 std::to_string(fields) + " fields; it needs " + std::to_string(layout.columnCount));
-            if (holdsInstructionTypeRow && current != Table::DigitDiscardInstruction)
-                fail(number, std::string("the type row of the ") + layout.name +
-                                 " section is that of the DigitDiscardInstruction section");
-            if (current == Table::DigitDiscardInstruction && line != kInstructionTypeRow)
-                fail(number, std::string("the type row of the DigitDiscardInstruction section must read exactly \"") +
-                                 kInstructionTypeRow + "\"; it reads " + Shown(line));
-            sections_[Index(current)].typeRowLine = number;
-            state = State::Rows;
+        case Cursor::State::BeforeTypeRow:
+            if (IsTypeRow(line, number, cursor.current))
+                cursor.state = Cursor::State::Rows;
             break;
-        }
-
-        case State::Rows:
-            if (line.empty()) {
-                state = State::Outside;
-                break;
-            }
-            if (holdsInstructionTypeRow)
-                fail(number, std::string("a row holds the text \"") + kInstructionTypeRow +
-                                 "\", which only the type row of the DigitDiscardInstruction section may hold");
-            AddRow(current, line, number, index);
+        case Cursor::State::Rows:
+            if (line.empty())
+                cursor.state = Cursor::State::Outside;
+            else
+                DataRow(line, number, cursor.current, index);
             break;
         }
     }
-    const long number = lines.number();
-    lineCount_ = number;
+    lineCount_ = lines.number();
+    CheckSections(cursor);
+}
 
-    if (state == State::BeforeTypeRow) {
-        const TableLayout& layout = Layout(current);
-        fail(sections_[Index(current)].markerLine,
-             std::string("the ") + layout.name + " section has no type row (a line holding \"UNIQUEIDENTIFIER\" with " +
-                 std::to_string(layout.columnCount) + " fields) after its marker");
+const TableLayout* DialPlanFile::MarkerOf(std::string_view line, long number) const
+{
+    // Every marker begins with "Table:".
+    if (!Contains(line, "Table:"))
+        return nullptr;
+    const TableLayout* marker = nullptr;
+    for (const TableLayout& layout : kLayouts) {
+        if (!IsMarkerOf(layout, line))
+            continue;
+        if (marker)
+            throw FileError(path_, number,
+                            std::string("the line holds the markers of both the ") + marker->name + " and the " +
+                                layout.name + " sections");
+        marker = &layout;
+    }
+    return marker;
+}
+
+void DialPlanFile::OpenSection(const TableLayout& marker, std::string_view line, long number, Cursor& cursor)
+{
+    const auto fail = [&](const std::string& problem) { throw FileError(path_, number, problem); };
+    Section& section = sections_[Index(marker.table)];
+    const TableLayout& open = Layout(cursor.current);
+    const std::string name = std::string("the marker of the ") + marker.name + " section";
+    if (section.markerLine != 0)
+        fail(name + " occurs again (first at line " + std::to_string(section.markerLine) +
+             "); it may stand on one line only");
+    if (cursor.state == Cursor::State::BeforeTypeRow)
+        fail(name + " stands before the type row of the " + open.name + " section (its marker is at line " +
+             std::to_string(sections_[Index(cursor.current)].markerLine) +
+             "); every section needs a type row of its own");
+    if (cursor.state == Cursor::State::Rows)
+        fail(name + " stands among the rows of the " + open.name + " section; an empty line must end a section");
+    if (marker.table != Table::DialPlan && sections_[Index(Table::DialPlan)].markerLine == 0)
+        fail(std::string("the ") + marker.name + " section stands before the DialPlan section, which must come first");
+    // The first line of the file that holds the mark is the DialPlan type row
+    // to the installer; a marker line must not take its place.
+    if (Contains(line, kTypeMark))
+        fail(std::string("the marker line of the ") + marker.name +
+             " section holds \"UNIQUEIDENTIFIER\", which only a type row may hold");
+    section.markerLine = number;
+    cursor.current = marker.table;
+    cursor.state = Cursor::State::BeforeTypeRow;
+}
+
+void DialPlanFile::CheckBetweenSections(std::string_view line, long number) const
+{
+    if (Contains(line, kTypeMark))
+        throw FileError(path_, number, "a type row (a line holding \"UNIQUEIDENTIFIER\") outside any section");
+    if (BeginsWithBracedGuid(line))
+        throw FileError(path_, number,
+                        "a data row stands between sections: an empty line has cut it off from the section above, "
+                        "or its section has no marker line");
+}
+
+bool DialPlanFile::IsTypeRow(std::string_view line, long number, Table table)
+{
+    const auto fail = [&](const std::string& problem) { throw FileError(path_, number, problem); };
+    const TableLayout& layout = Layout(table);
+    if (!Contains(line, kTypeMark)) {
+        // Column names and the like; a data row here has lost its type row.
+        if (BeginsWithBracedGuid(line))
+            fail(std::string("a data row stands before the type row of the ") + layout.name +
+                 " section (a line holding \"UNIQUEIDENTIFIER\" with " + std::to_string(layout.columnCount) +
+                 " fields)");
+        return false;
+    }
+    const std::size_t fields = FieldCount(line);
+    if (fields != layout.columnCount)
+        fail(std::string("the type row of the ") + layout.name + " section has " + std::to_string(fields) +
+             " fields; it needs " + std::to_string(layout.columnCount));
+    if (Contains(line, kInstructionTypeRow) && table != Table::DigitDiscardInstruction)
+        fail(std::string("the type row of the ") + layout.name +
+             " section is that of the DigitDiscardInstruction section");
+    if (table == Table::DigitDiscardInstruction && line != kInstructionTypeRow)
+        fail(std::string("the type row of the DigitDiscardInstruction section must read exactly \"") +
+             kInstructionTypeRow + "\"; it reads " + Shown(line));
+    sections_[Index(table)].typeRowLine = number;
+    return true;
+}
+
+void DialPlanFile::DataRow(std::string_view line, long number, Table table, PkidIndex& index)
+{
+    if (Contains(line, kTypeMark) && Contains(line, kInstructionTypeRow))
+        throw FileError(path_, number,
+                        std::string("a row holds the text \"") + kInstructionTypeRow +
+                            "\", which only the type row of the DigitDiscardInstruction section may hold");
+    AddRow(table, line, number, index);
+}
+
+void DialPlanFile::CheckSections(const Cursor& cursor) const
+{
+    if (cursor.state == Cursor::State::BeforeTypeRow) {
+        const TableLayout& layout = Layout(cursor.current);
+        throw FileError(path_, sections_[Index(cursor.current)].markerLine,
+                        std::string("the ") + layout.name +
+                            " section has no type row (a line holding \"UNIQUEIDENTIFIER\" with " +
+                            std::to_string(layout.columnCount) + " fields) after its marker");
     }
     const Section& dialPlan = sections_[Index(Table::DialPlan)];
     if (dialPlan.markerLine != 0 && dialPlan.rows.empty())
-        fail(dialPlan.typeRowLine + 1, "the DialPlan section holds no row; it needs exactly one");
+        throw FileError(path_, dialPlan.typeRowLine + 1, "the DialPlan section holds no row; it needs exactly one");
     for (const TableLayout& layout : kLayouts) {
         if (sections_[Index(layout.table)].markerLine == 0)
-            fail(number > 0 ? number : 1, std::string("end of file: the file has no ") + layout.name +
-                                              " section (no line holds \"" + layout.marker + "\")");
+            throw FileError(path_, lineCount_ > 0 ? lineCount_ : 1,
+                            std::string("end of file: the file has no ") + layout.name + " section (no line holds \"" +
+                                layout.marker + "\")");
     }
 }
 

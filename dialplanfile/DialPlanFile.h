@@ -43,9 +43,10 @@ constexpr const char* kTypeRowMark = "UNIQUEIDENTIFIER";
 // finds it by this text, so no other line of a file may hold it.
 constexpr const char* kInstructionTypeRow = "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
 
-// The names of the six predefined digit discard instructions, which head the
-// DigitDiscardInstruction section in this order.
-constexpr std::array<const char*, 6> kPredefinedInstructions = {
+// How many predefined digit discard instructions every dial plan has, and
+// their names, which head the DigitDiscardInstruction section in this order.
+constexpr std::size_t kPredefinedCount = 6;
+constexpr std::array<const char*, kPredefinedCount> kPredefinedInstructions = {
     "NoDigits", "PreDot", "PreAt", "Trailing-#", "PreDot Trailing-#", "PreAt Trailing-#",
 };
 
@@ -116,8 +117,17 @@ public:
 
 private:
     struct PkidIndex;
+    struct Cursor;
     void Check();
+    // The file line by line: marker lines, type rows, data rows, and what
+    // stands between sections.
     void Split(PkidIndex& index);
+    const TableLayout* MarkerOf(std::string_view line, long number) const;
+    void OpenSection(const TableLayout& marker, std::string_view line, long number, Cursor& cursor);
+    void CheckBetweenSections(std::string_view line, long number) const;
+    bool IsTypeRow(std::string_view line, long number, Table table);
+    void DataRow(std::string_view line, long number, Table table, PkidIndex& index);
+    void CheckSections(const Cursor& cursor) const;
     void AddRow(Table table, std::string_view line, long number, PkidIndex& index);
     void CheckReferences(const PkidIndex& index) const;
 

@@ -50,77 +50,115 @@ namespace {
 
 bool IsOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
+// The options that choose what the program does, and how many names each takes.
+const struct {
+    const char* option;
+    Mode mode;
+    std::size_t fewestNames, mostNames;
+} kModes[] = {
+    {"--status", Mode::Status, 0, 1},
+    {"--connect-only", Mode::ConnectOnly, 0, 0},
+};
+
+// --lock-timeout SECONDS or --lock-timeout=SECONDS at arguments[k] (k moves
+// past its value): applied here, since the library reads it from the
+// environment. False, with the problem, when it cannot be used.
+bool LockTimeout(const std::vector<std::string>& arguments, std::size_t& k, std::string& problem)
+{
+    const std::string& argument = arguments[k];
+    std::string seconds;
+    if (argument == "--lock-timeout") {
+        if (++k == arguments.size()) {
+            problem = "--lock-timeout needs a number of seconds";
+            return false;
+        }
+        seconds = arguments[k];
+    } else {
+        seconds = argument.substr(argument.find('=') + 1);
+    }
+    if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string::npos || seconds.size() > 5) {
+        problem = "--lock-timeout takes a whole number of seconds, not \"" + seconds + "\"";
+        return false;
+    }
+    platform::SetProcessEnvironment("ZENTRA_LOCK_TIMEOUT", seconds);
+    return true;
+}
+
+// One option or name; false, with the problem, when it cannot be used.
+bool Take(const std::vector<std::string>& arguments, std::size_t& k, Options& options, bool& modeGiven,
+          std::vector<std::string>& names, std::string& problem)
+{
+    const std::string& argument = arguments[k];
+    if (argument == "--json") {
+        options.json = true;
+        return true;
+    }
+    if (argument == "--dry-run") {
+        options.preview = true;
+        return true;
+    }
+    if (argument == "--lock-timeout" || argument.rfind("--lock-timeout=", 0) == 0)
+        return LockTimeout(arguments, k, problem);
+    for (const auto& mode : kModes) {
+        if (argument != mode.option)
+            continue;
+        if (modeGiven && options.mode != mode.mode) {
+            problem = "choose one of --dry-run, --status and --connect-only";
+            return false;
+        }
+        options.mode = mode.mode;
+        modeGiven = true;
+        return true;
+    }
+    if (IsOption(argument)) {
+        problem = "unknown option " + argument;
+        return false;
+    }
+    names.push_back(argument);
+    return true;
+}
+
+// Whether the names given suit the mode.
+bool CheckNames(const Options& options, const std::vector<std::string>& names, std::string& problem)
+{
+    std::size_t fewest = 1, most = 1;
+    const char* what = "";
+    for (const auto& mode : kModes)
+        if (mode.mode == options.mode)
+            fewest = mode.fewestNames, most = mode.mostNames, what = mode.option;
+    if (options.preview && options.mode != Mode::Install)
+        problem = "choose one of --dry-run, --status and --connect-only";
+    else if (names.size() < fewest)
+        problem = "the dial plan's name is missing";
+    else if (names.size() > most && most == 0)
+        problem = std::string(what) + " takes no dial plan name";
+    else if (names.size() > most)
+        problem = "one dial plan name at most";
+    return problem.empty();
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& arguments, Options& options, std::string& problem)
 {
     bool modeGiven = false;
-    const auto setMode = [&](Mode mode) {
-        if (modeGiven && options.mode != mode) {
-            problem = "choose one of --dry-run, --status and --connect-only";
-            return false;
-        }
-        options.mode = mode;
-        modeGiven = true;
-        return true;
-    };
-    bool named = false;
+    std::vector<std::string> names;
     for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string& argument = arguments[k];
-        if (argument == "--help" || argument == "-h") {
+        if (arguments[k] == "--help" || arguments[k] == "-h") {
             options.mode = Mode::Help;
             return true;
         }
-        if (argument == "--version") {
+        if (arguments[k] == "--version") {
             options.mode = Mode::Version;
             return true;
         }
-        if (argument == "--json") {
-            options.json = true;
-        } else if (argument == "--dry-run") {
-            if (!setMode(Mode::DryRun))
-                return false;
-        } else if (argument == "--status") {
-            if (!setMode(Mode::Status))
-                return false;
-        } else if (argument == "--connect-only") {
-            if (!setMode(Mode::ConnectOnly))
-                return false;
-        } else if (argument == "--lock-timeout" || argument.rfind("--lock-timeout=", 0) == 0) {
-            std::string seconds;
-            if (argument == "--lock-timeout") {
-                if (++k == arguments.size()) {
-                    problem = "--lock-timeout needs a number of seconds";
-                    return false;
-                }
-                seconds = arguments[k];
-            } else {
-                seconds = argument.substr(argument.find('=') + 1);
-            }
-            if (seconds.empty() || seconds.find_first_not_of("0123456789") != std::string::npos || seconds.size() > 5) {
-                problem = "--lock-timeout takes a whole number of seconds, not \"" + seconds + "\"";
-                return false;
-            }
-            platform::SetProcessEnvironment("ZENTRA_LOCK_TIMEOUT", seconds);
-        } else if (IsOption(argument)) {
-            problem = "unknown option " + argument;
+        if (!Take(arguments, k, options, modeGiven, names, problem))
             return false;
-        } else if (!named) {
-            options.name = argument;
-            named = true;
-        } else {
-            problem = "one dial plan name at most";
-            return false;
-        }
     }
-    if (options.mode == Mode::ConnectOnly && named) {
-        problem = "--connect-only takes no dial plan name";
+    if (!CheckNames(options, names, problem))
         return false;
-    }
-    if ((options.mode == Mode::Install || options.mode == Mode::DryRun) && !named) {
-        problem = "the dial plan's name is missing";
-        return false;
-    }
+    if (!names.empty())
+        options.name = names.front();
     return true;
 }
 

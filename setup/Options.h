@@ -7,10 +7,12 @@
 
 namespace setup {
 
-enum class Mode { Install, DryRun, Status, ConnectOnly, Help, Version };
+enum class Mode { Install, Status, ConnectOnly, Help, Version };
 
 struct Options {
     Mode mode = Mode::Install;
+    // --dry-run: everything made in a transaction that is rolled back.
+    bool preview = false;
     // The dial plan's name; empty for --connect-only, and for --status of
     // every installed dial plan.
     std::string name;

@@ -28,11 +28,11 @@
 
 namespace {
 
-const char* ModeName(setup::Mode mode)
+const char* ModeName(const setup::Options& options)
 {
-    switch (mode) {
-    case setup::Mode::DryRun:
-        return "dry-run";
+    switch (options.mode) {
+    case setup::Mode::Install:
+        return options.preview ? "dry-run" : "install";
     case setup::Mode::Status:
         return "status";
     case setup::Mode::ConnectOnly:
@@ -52,9 +52,8 @@ void Run(const setup::Options& options, setup::Outcome& outcome)
             return ConnectOnly(outcome);
         case Mode::Status:
             return Status(options.name, outcome);
-        case Mode::DryRun:
         case Mode::Install:
-            return Install(options.name, options.mode == Mode::DryRun, options.json, outcome);
+            return Install(options.name, options.preview, options.json, outcome);
         default:
             return;
         }
@@ -92,7 +91,7 @@ void Finish(const setup::Options& options, const setup::Outcome& outcome)
         std::cerr << "zentra-setup: " << outcome.message << "\n";
     else if (done && outcome.mode != "status" && outcome.mode != "connect-only")
         Say() << outcome.message << "\n";
-    if (options.mode != setup::Mode::DryRun)
+    if (!options.preview)
         return;
     if (done) {
         Say() << "What the run would change:\n";
@@ -134,7 +133,7 @@ int main(int argc, char** argv)
 
     setup::SayToStandardError(options.json);
     setup::Outcome outcome;
-    outcome.mode = ModeName(options.mode);
+    outcome.mode = ModeName(options);
     outcome.name = options.name;
     Run(options, outcome);
     Finish(options, outcome);

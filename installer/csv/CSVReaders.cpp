@@ -7,6 +7,7 @@
 
 #include "installer/CZentraSetup.h"
 
+#include "dialplanfile/DialPlanFile.h"
 #include "installer/csv/CsvLines.h"
 
 using zentra_csv::CommaPositions;
@@ -23,7 +24,7 @@ template <typename RowFunction>
 void ReadSection(const std::string& csvPath, const char* marker, RowFunction row)
 {
     LineFile file(csvPath);
-    if (!file.skipPast(marker) || !file.skipPast(zentra_csv::kTypeRowText))
+    if (!file.skipPast(marker) || !file.skipPast(dialplan::kTypeRowMark))
         return;
     std::string line;
     while (file.readLine(line) && !line.empty())
@@ -38,7 +39,7 @@ void CZentraSetup::CSVReadDialPlanDescription()
     // own, and its one data row follows directly.
     LineFile file(m_csvPath);
     std::string line;
-    if (file.skipPast(zentra_csv::kTypeRowText))
+    if (file.skipPast(dialplan::kTypeRowMark))
         file.readLine(line);  // a failed read leaves the line empty
     const CommaPositions commas = FindCommas(line);
     m_csvDescription = FieldBetween(line, commas.p[1], std::string::npos);
@@ -46,7 +47,7 @@ void CZentraSetup::CSVReadDialPlanDescription()
 
 void CZentraSetup::CSVReadDialPlanTagTable()
 {
-    ReadSection(m_csvPath, zentra_csv::kTagMarker, [this](const std::string& line, const CommaPositions& commas) {
+    ReadSection(m_csvPath, dialplan::Layout(dialplan::Table::DialPlanTag).marker, [this](const std::string& line, const CommaPositions& commas) {
         m_csvTagPkids.push_back(line.substr(0, commas.p[0]));
         m_csvTags.push_back(FieldBetween(line, commas.p[0], commas.p[1]));
         m_csvTagSuppress.push_back(FieldBetween(line, commas.p[2], commas.p[3]));
@@ -57,7 +58,7 @@ void CZentraSetup::CSVReadDialPlanTagTable()
 
 void CZentraSetup::CSVReadDigitDiscardInstructionTable()
 {
-    ReadSection(m_csvPath, zentra_csv::kInstructionMarker,
+    ReadSection(m_csvPath, dialplan::Layout(dialplan::Table::DigitDiscardInstruction).marker,
                 [this](const std::string& line, const CommaPositions& commas) {
                     m_csvDdiPkids.push_back(line.substr(0, commas.p[0]));
                     m_csvDdiNames.push_back(FieldBetween(line, commas.p[0], commas.p[1]));
@@ -69,7 +70,7 @@ void CZentraSetup::CSVReadDigitDiscardInstructionTable()
 
 void CZentraSetup::CSVReadDigitDiscardInstructionMemberTable()
 {
-    ReadSection(m_csvPath, zentra_csv::kMemberMarker, [this](const std::string& line, const CommaPositions& commas) {
+    ReadSection(m_csvPath, dialplan::Layout(dialplan::Table::DigitDiscardInstructionMember).marker, [this](const std::string& line, const CommaPositions& commas) {
         m_csvDdiMemberPkids.push_back(line.substr(0, commas.p[0]));
         m_csvDdiMemberDdis.push_back(FieldBetween(line, commas.p[0], commas.p[1]));
         // fkDialPlanTag is the rest of the line, commas included.

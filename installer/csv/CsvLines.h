@@ -13,15 +13,6 @@
 
 namespace zentra_csv {
 
-// Section markers and the one type row that the installer looks for.
-constexpr const char* kTagMarker = "Table:DialPlanTag,,,,";
-constexpr const char* kInstructionMarker = "Table:DigitDiscardInstruction,,,,";
-constexpr const char* kMemberMarker = "Table:DigitDiscardInstructionMember,,";
-// Every type row holds it (the first column of every table is its pkid).
-constexpr const char* kTypeRowText = "UNIQUEIDENTIFIER";
-// The exact type row of the DigitDiscardInstruction section.
-constexpr const char* kInstructionTypeRow = "UNIQUEIDENTIFIER,VARCHAR(0),UNIQUEIDENTIFIER,INTEGER,UnknownText";
-
 // The whole file by its Windows path; false when it cannot be opened or read
 // through.
 bool ReadWhole(const std::string& windowsPath, std::string& text);

@@ -91,7 +91,7 @@ std::size_t KeptByAnUpgrade(const PlanChanges& differences, const dialplan::Dial
     std::size_t kept = differences.tags.changed.size() + differences.members.changed.size();
     for (const auto& change : differences.instructions.changed) {
         bool predefined = false;
-        for (std::size_t k = 0; k < rows.size() && k < dialplan::kPredefinedInstructions.size(); ++k)
+        for (std::size_t k = 0; k < rows.size() && k < dialplan::kPredefinedCount; ++k)
             predefined = predefined || PkidKey(std::string(rows[k].values[0])) == change.after.at(0);
         if (!predefined || change.before.at(1) != change.after.at(1) || change.before.at(2) != change.after.at(2))
             ++kept;

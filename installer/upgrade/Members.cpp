@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "dialplanfile/DialPlanFile.h"
 #include "installer/CZentraSetup.h"
 #include "installer/run/Session.h"
 #include "installer/Pkid.h"
@@ -38,7 +39,7 @@ void CZentraSetup::InsertDDIMPredefinedDDI()
 
     // The first six installed instructions in digit-analysis order are the
     // predefined ones; a dial plan with fewer gets members for those it has.
-    const std::size_t predefined = std::min<std::size_t>(6, m_dbDdiPkids.size());
+    const std::size_t predefined = std::min(dialplan::kPredefinedCount, m_dbDdiPkids.size());
     if (predefined > 0 && !m_newTagPkids.empty()) {
         // The first file row for each (tag, instruction) pair. Rows are taken
         // in file order up to the first one whose keys lack braces: a pair

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "dialplanfile/DialPlanFile.h"
 #include "installer/CZentraSetup.h"
 #include "installer/run/Session.h"
 #include "installer/Pkid.h"
@@ -48,7 +49,7 @@ void CZentraSetup::InsertNewDigitDiscardInstructions()
     if (!m_newDdiPkids.empty()) {
         // The predefined instructions are the file's first six rows.
         std::unordered_set<std::string> predefined;
-        for (std::size_t k = 0; k < m_csvDdiPkids.size() && k < 6; ++k)
+        for (std::size_t k = 0; k < m_csvDdiPkids.size() && k < dialplan::kPredefinedCount; ++k)
             predefined.insert(zentra_upgrade::PkidKey(BarePkid(m_csvDdiPkids[k])));
 
         // The IDs in use, read after the obsolete instructions have gone, in
