@@ -10,6 +10,20 @@
 
 namespace zentra_run {
 
+namespace {
+
+Session::Recorder g_recorder;
+
+void Record(const std::string& sql)
+{
+    if (g_recorder)
+        g_recorder(sql);
+}
+
+}  // namespace
+
+void Session::SetRecorder(Recorder recorder) { g_recorder = std::move(recorder); }
+
 Session::Session(CZentraSetup& setup, Log log) : setup_(setup)
 {
     if (log == Log::Open)
@@ -70,6 +84,7 @@ odbc::ResultSet* Session::query(const std::string& sql)
     try {
         setup_.m_statement.reset(database.createStatement());
         setup_.m_resultSet.reset(setup_.m_statement->executeQuery(sql));
+        Record(sql);
     } catch (const odbc::SQLException& error) {
         zentra_lock::Rethrow(error);
     }
@@ -88,7 +103,9 @@ int Session::update(const std::string& sql)
     release();
     try {
         std::unique_ptr<odbc::Statement> statement(database.createStatement());
-        return statement->executeUpdate(sql);
+        const int rows = statement->executeUpdate(sql);
+        Record(sql);
+        return rows;
     } catch (const odbc::SQLException& error) {
         zentra_lock::Rethrow(error);
     }

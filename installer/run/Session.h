@@ -7,6 +7,7 @@
 // that a lock that another session holds longer than the run's wait limit is
 // told the same way wherever the run meets it.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +65,12 @@ public:
     // Tells that the run waits for another run or session to release the
     // database: on standard error, once, and in the step's log.
     void tellWaiting();
+
+    // Receives the text of every statement that a Session runs from now on,
+    // in order, until an empty recorder is set: the benchmarks give the
+    // database's own client exactly what the installer ran.
+    using Recorder = std::function<void(const std::string& sql)>;
+    static void SetRecorder(Recorder recorder);
 
 private:
     CZentraSetup& setup_;
