@@ -47,13 +47,14 @@ void CZentraSetup::CSVReadDialPlanDescription()
 
 void CZentraSetup::CSVReadDialPlanTagTable()
 {
-    ReadSection(m_csvPath, dialplan::Layout(dialplan::Table::DialPlanTag).marker, [this](const std::string& line, const CommaPositions& commas) {
-        m_csvTagPkids.push_back(line.substr(0, commas.p[0]));
-        m_csvTags.push_back(FieldBetween(line, commas.p[0], commas.p[1]));
-        m_csvTagSuppress.push_back(FieldBetween(line, commas.p[2], commas.p[3]));
-        // tkOperator_Max is one character: the first after the fourth comma.
-        m_csvTagOperatorMax.push_back(FieldBetween(line, commas.p[3], std::string::npos).substr(0, 1));
-    });
+    ReadSection(m_csvPath, dialplan::Layout(dialplan::Table::DialPlanTag).marker,
+                [this](const std::string& line, const CommaPositions& commas) {
+                    m_csvTagPkids.push_back(line.substr(0, commas.p[0]));
+                    m_csvTags.push_back(FieldBetween(line, commas.p[0], commas.p[1]));
+                    m_csvTagSuppress.push_back(FieldBetween(line, commas.p[2], commas.p[3]));
+                    // tkOperator_Max is one character: the first after the fourth comma.
+                    m_csvTagOperatorMax.push_back(FieldBetween(line, commas.p[3], std::string::npos).substr(0, 1));
+                });
 }
 
 void CZentraSetup::CSVReadDigitDiscardInstructionTable()
@@ -70,10 +71,11 @@ void CZentraSetup::CSVReadDigitDiscardInstructionTable()
 
 void CZentraSetup::CSVReadDigitDiscardInstructionMemberTable()
 {
-    ReadSection(m_csvPath, dialplan::Layout(dialplan::Table::DigitDiscardInstructionMember).marker, [this](const std::string& line, const CommaPositions& commas) {
-        m_csvDdiMemberPkids.push_back(line.substr(0, commas.p[0]));
-        m_csvDdiMemberDdis.push_back(FieldBetween(line, commas.p[0], commas.p[1]));
-        // fkDialPlanTag is the rest of the line, commas included.
-        m_csvDdiMemberTags.push_back(FieldBetween(line, commas.p[1], std::string::npos));
-    });
+    ReadSection(m_csvPath, dialplan::Layout(dialplan::Table::DigitDiscardInstructionMember).marker,
+                [this](const std::string& line, const CommaPositions& commas) {
+                    m_csvDdiMemberPkids.push_back(line.substr(0, commas.p[0]));
+                    m_csvDdiMemberDdis.push_back(FieldBetween(line, commas.p[0], commas.p[1]));
+                    // fkDialPlanTag is the rest of the line, commas included.
+                    m_csvDdiMemberTags.push_back(FieldBetween(line, commas.p[1], std::string::npos));
+                });
 }
