@@ -5,7 +5,7 @@
 // file has been checked. The loader loads from it, and the installer checks a
 // delivered file with it before either road touches anything, so that the
 // installer's own line readers only ever see a file on which they are right.
-// See README.md for the format.
+// docs/format.md describes the format.
 
 #include <array>
 #include <cstddef>

@@ -25,7 +25,7 @@ struct Outcome {
     nlohmann::ordered_json status;  // what --status found
 };
 
-// The JSON document of an outcome (the fields are described in README.md).
+// The JSON document of an outcome (docs/json.md describes its fields).
 nlohmann::ordered_json ToJson(const Outcome& outcome);
 
 // Changes as JSON: for each table its added, deleted and changed rows, each

@@ -3,8 +3,8 @@
 // NAME.csv (the dial plan's rows), NAME (the dial-plan file of the
 // call-processing service), NAMEReadMe.txt and uninstall.exe. It also previews
 // a run (--dry-run), shows what is installed (--status) and checks the
-// connection (--connect-only). The usage text (setup/Options.cpp) and README.md
-// tell the options and the exit statuses.
+// connection (--connect-only). The usage text (setup/Options.cpp) and
+// docs/programs.md tell the options and the exit statuses.
 //
 // Every step prints one line; failures also show the installer's message
 // boxes. With --json the lines go to standard error and standard output holds
