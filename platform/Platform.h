@@ -82,6 +82,14 @@ private:
 // Whether a Windows path names a folder that exists.
 bool IsFolder(const std::string& windowsPath);
 
+// Removes what an interrupted copy or move onto the file left beside it: the
+// stand-in writes every copy through a hidden temporary file in the target's
+// folder (".NAME.XXXXXX") and renames it, so that a kill in the middle leaves
+// the target whole but the temporary file behind. The caller makes sure that
+// no copy onto the target is under way (the machine's run lock). How many it
+// removed; nothing is left behind on Windows, whose CopyFileA needs no such file.
+int RemoveStaleCopies(const std::string& windowsTarget);
+
 // Starts the Windows sockets layer for the life of the object; gethostname
 // answers only in a process that has started it. Under _WIN32 this is
 // WSAStartup (version 2.2) and, when that succeeded, WSACleanup; elsewhere

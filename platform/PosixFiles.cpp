@@ -21,10 +21,11 @@ std::string NameOf(const std::string& hostPath)
     return slash == std::string::npos ? hostPath : hostPath.substr(slash + 1);
 }
 
-// Opens a fresh hidden file beside target; -1 with errno on failure.
+// Opens a fresh hidden file beside target; -1 with errno on failure. Its name
+// is TempPrefix(target) and six characters of mkostemp's.
 int OpenTempBeside(const std::string& target, std::string& tempPath)
 {
-    std::string pattern = FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
+    std::string pattern = TempPrefix(target) + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -67,6 +68,8 @@ int CopyContent(int in, int out)
 }
 
 }  // namespace
+
+std::string TempPrefix(const std::string& target) { return FolderOf(target) + "/." + NameOf(target) + "."; }
 
 std::string FolderOf(const std::string& hostPath)
 {

@@ -13,6 +13,10 @@ namespace platform::detail {
 // The folder part of a host path ("." when it has none).
 std::string FolderOf(const std::string& hostPath);
 
+// The temporary files of a copy onto target are this path and six letters or
+// digits: ".NAME.XXXXXX" in the target's folder.
+std::string TempPrefix(const std::string& target);
+
 // Creates hostFolder and every missing folder above it; 0 or a Windows code.
 DWORD CreateFolders(const std::string& hostFolder);
 

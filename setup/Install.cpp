@@ -348,11 +348,15 @@ void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
     // The deployed files must agree with the database: from here to the last
     // file, no other run on this machine changes either.
     zentra_lock::MachineLock machine;
-    if (!preview && machine.acquire() == zentra_lock::MachineLock::Result::Busy)
+    const zentra_lock::MachineLock::Result held =
+        preview ? zentra_lock::MachineLock::Result::NoFile : machine.acquire();
+    if (held == zentra_lock::MachineLock::Result::Busy)
         return Decide(outcome, zentra::kExitBusy, "RunLock", "busy",
                       std::string("Another run of Zentra on this machine holds its lock (") +
                           zentra_lock::kMachineLockFile +
                           ") longer than the wait allows. Nothing has been changed; try again once it has ended.");
+    if (held == zentra_lock::MachineLock::Result::Held)
+        zentra_run::RemoveStaleCopies(*paths);
 
     // A run decides inside its own transaction; when another run changed the
     // dial plan between the lookup and that transaction (installed it, or

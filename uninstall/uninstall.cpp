@@ -218,13 +218,16 @@ int Uninstall(const std::string& commandLine)
     // The deployed files must agree with the database: from here to the last
     // file deleted, no other run on this machine changes either.
     zentra_lock::MachineLock machine;
-    if (machine.acquire() == zentra_lock::MachineLock::Result::Busy) {
+    const zentra_lock::MachineLock::Result held = machine.acquire();
+    if (held == zentra_lock::MachineLock::Result::Busy) {
         g_outcome.decidedBy = "RunLock";
         return Fail(std::string("UnInstallation Failed.\nAnother run of Zentra on this machine holds its lock (") +
                         zentra_lock::kMachineLockFile + ") longer than the wait allows. Try again once it has ended." +
                         kNothingRemoved,
                     name, *log);
     }
+    if (held == zentra_lock::MachineLock::Result::Held)
+        zentra_run::RemoveStaleCopies(*paths);
     try {
         if (const std::optional<int> failed = RemoveFromDatabase(name, *log))
             return *failed;

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zentra_run {
 
@@ -57,6 +58,12 @@ public:
     // The dial-plan file that the call-processing service loads.
     std::string deployedDialPlanFile() const { return kDialPlanFolder + name_; }
 
+    // Every file that a run deploys or deletes for the dial plan.
+    std::vector<std::string> deployedFiles() const
+    {
+        return {deployedDialPlanFile(), deployedUninstaller(), deployedReadMe(), rewrittenCopy()};
+    }
+
     // The log of a removal run from where it is deployed, when the dial plan's
     // folder cannot take one: relative to the current folder.
     std::string fallbackLog() const { return name_ + "_install.txt"; }
@@ -64,6 +71,11 @@ public:
 private:
     std::string name_;
 };
+
+// Removes what a run that was killed while it copied the dial plan's files
+// left beside them. Only for a run that holds the machine's run lock: no other
+// run's copy can be under way then.
+void RemoveStaleCopies(const DialPlanPaths& paths);
 
 // Puts a path into one of the installer's buffers, zero-filled behind it; a
 // path too long for it is cut (DialPlanPaths never gives one).
