@@ -29,6 +29,7 @@ struct TableLayout {
     std::size_t columnCount;
     std::array<const char*, kMaxColumns> columns;  // host columns, in the file's field order
     std::array<bool, kMaxColumns> identifiers;     // which columns hold pkids: pkid and the fk columns
+    const char* typeRow;                           // the type row as the system writes it
 };
 
 const TableLayout& Layout(Table table);

@@ -1,9 +1,11 @@
 #include <cstdlib>
 
 #if defined(_WIN32)
+#  include <winsock2.h>
 #  include <windows.h>
 #else
 #  include <sys/stat.h>
+#  include <unistd.h>
 #endif
 
 #include "platform/Platform.h"
@@ -19,6 +21,14 @@ bool IsFolder(const std::string& windowsPath)
     struct stat st;
     return ::stat(HostPath(windowsPath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 #endif
+}
+
+std::string HostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof(name) - 1) != 0)
+        return "";
+    return name;
 }
 
 void SetProcessEnvironment(const std::string& name, const std::string& value)

@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -112,6 +113,20 @@ public:
 private:
     bool started_;
 };
+
+// The names of the entries of a folder (files and folders, "." and ".." left
+// out), in no particular order; empty when it cannot be read.
+std::vector<std::string> FolderEntries(const std::string& windowsFolder);
+
+// Deletes a folder with everything below it; false when something stays.
+bool RemoveFolderTree(const std::string& windowsFolder);
+
+// The SHA-256 digest of bytes, as 64 lower-case hexadecimal digits (BCrypt
+// under _WIN32, OpenSSL's libcrypto elsewhere).
+std::string Sha256Hex(const std::string& bytes);
+
+// This machine's host name, as gethostname gives it; "" when it cannot.
+std::string HostName();
 
 // Sets a variable of this process's environment, as getenv sees it.
 void SetProcessEnvironment(const std::string& name, const std::string& value);

@@ -8,6 +8,7 @@
 #include "installer/Results.h"
 #include "installer/run/DialPlanPaths.h"
 #include "installer/run/Installation.h"
+#include "installer/run/Leftovers.h"
 #include "installer/run/RunReport.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
@@ -356,7 +357,7 @@ void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
                           zentra_lock::kMachineLockFile +
                           ") longer than the wait allows. Nothing has been changed; try again once it has ended.");
     if (held == zentra_lock::MachineLock::Result::Held)
-        zentra_run::RemoveStaleCopies(*paths);
+        zentra_run::RemoveLeftovers(*paths);
 
     // A run decides inside its own transaction; when another run changed the
     // dial plan between the lookup and that transaction (installed it, or

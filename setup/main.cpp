@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "installer/Results.h"
+#include "installer/run/Snapshot.h"
 #include "loader/DatabaseLoad.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
@@ -62,6 +63,11 @@ void Run(const setup::Options& options, setup::Outcome& outcome)
         outcome.exitStatus = zentra::kExitBusy;
         outcome.result = "busy";
         outcome.message = error.getMessage() + " Nothing has been changed.";
+    } catch (const zentra_run::SnapshotError& error) {
+        Done("");
+        outcome.exitStatus = zentra::kExitRefused;
+        outcome.result = "refused";
+        outcome.message = error.what();
     } catch (const quillet::DatabaseError& error) {
         Done("failed: " + std::string(error.what()));
         outcome.exitStatus = zentra::kExitLoaderFailed;

@@ -14,6 +14,7 @@
 #include "installer/CZentraSetup.h"
 #include "installer/Results.h"
 #include "installer/run/DialPlanPaths.h"
+#include "installer/run/Leftovers.h"
 #include "installer/run/Removal.h"
 #include "installer/run/RunReport.h"
 #include "installer/run/RunReportJson.h"
@@ -227,7 +228,7 @@ int Uninstall(const std::string& commandLine)
                     name, *log);
     }
     if (held == zentra_lock::MachineLock::Result::Held)
-        zentra_run::RemoveStaleCopies(*paths);
+        zentra_run::RemoveLeftovers(*paths);
     try {
         if (const std::optional<int> failed = RemoveFromDatabase(name, *log))
             return *failed;

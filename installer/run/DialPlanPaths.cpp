@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Platform.h"
-
 namespace zentra_run {
 
 std::string CheckDialPlanName(const std::string& name)
@@ -48,12 +46,6 @@ std::optional<DialPlanPaths> DialPlanPaths::Of(const std::string& name, std::str
     if (!refusal.empty())
         return std::nullopt;
     return DialPlanPaths(name);
-}
-
-void RemoveStaleCopies(const DialPlanPaths& paths)
-{
-    for (const std::string& file : paths.deployedFiles())
-        platform::RemoveStaleCopies(file);
 }
 
 void CopyToBuffer(const std::string& path, char (&buffer)[kPathBufferSize])

@@ -55,6 +55,10 @@ public:
     std::string rewrittenCopy() const { return folder() + deliveredCsv(); }
     std::string deployedUninstaller() const { return folder() + "uninstall.exe"; }
     std::string deployedReadMe() const { return folder() + "ReadMe.txt"; }
+    // The snapshots of what runs replaced, one folder each, and the journal of
+    // every run.
+    std::string historyFolder() const { return folder() + "history\\"; }
+    std::string journal() const { return folder() + "journal.jsonl"; }
     // The dial-plan file that the call-processing service loads.
     std::string deployedDialPlanFile() const { return kDialPlanFolder + name_; }
 
@@ -71,11 +75,6 @@ public:
 private:
     std::string name_;
 };
-
-// Removes what a run that was killed while it copied the dial plan's files
-// left beside them. Only for a run that holds the machine's run lock: no other
-// run's copy can be under way then.
-void RemoveStaleCopies(const DialPlanPaths& paths);
 
 // Puts a path into one of the installer's buffers, zero-filled behind it; a
 // path too long for it is cut (DialPlanPaths never gives one).

@@ -121,6 +121,7 @@ int Installation::upgrade(const std::string& name, const RunOptions& options)
     run.rowsBefore(pkid);
     if (const std::optional<int> refused = refusal(session, run))
         return *refused;
+    run.snapshot(DialPlanPaths(name), "upgrade", pkid);
     applyUpgrade();
     run.rowsAfter(pkid);
     return run.finish("UpgradeDialPlan", zentra::kUpgraded);

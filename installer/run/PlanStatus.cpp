@@ -1,11 +1,11 @@
 #include "installer/run/PlanStatus.h"
 
-#include <initializer_list>
 #include <map>
 
 #include "dialplanfile/DialPlanFile.h"
 #include "installer/Results.h"
 #include "installer/SqlText.h"
+#include "installer/run/PlanFile.h"
 #include "installer/run/References.h"
 #include "installer/run/Session.h"
 #include "installer/upgrade/PkidLookup.h"
@@ -39,47 +39,6 @@ long long Number(const std::string& text)
     } catch (...) {
         return 0;
     }
-}
-
-// The rows of a checked file in the form the installer reads the database in,
-// keyed and written as identifiers, whatever the file's letter case.
-PlanRows FileRows(const dialplan::DialPlanFile& file)
-{
-    using dialplan::Table;
-    const auto values = [](const dialplan::Row& row, std::initializer_list<std::size_t> columns,
-                           std::initializer_list<std::size_t> identifiers) {
-        PlanRows::Row out;
-        for (std::size_t column : columns) {
-            std::string value(row.values[column]);
-            for (std::size_t identifier : identifiers)
-                if (identifier == column)
-                    value = PkidKey(value);
-            out.push_back(value);
-        }
-        return out;
-    };
-    PlanRows rows;
-    for (const auto& row : file.section(Table::DialPlan).rows)
-        rows.dialPlan[PkidKey(std::string(row.values[0]))] = values(row, {0, 1, 2}, {0});
-    for (const auto& row : file.section(Table::DialPlanTag).rows)
-        rows.tags[PkidKey(std::string(row.values[0]))] = values(row, {0, 1, 3, 4}, {0});
-    for (const auto& row : file.section(Table::DigitDiscardInstruction).rows)
-        rows.instructions[PkidKey(std::string(row.values[0]))] = values(row, {0, 1, 3, 4}, {0});
-    for (const auto& row : file.section(Table::DigitDiscardInstructionMember).rows)
-        rows.members[PkidKey(std::string(row.values[0]))] = values(row, {0, 1, 2}, {0, 1, 2});
-    return rows;
-}
-
-// Keys of the installed rows as identifiers too, so that both sides compare.
-PlanRows Keyed(const PlanRows& installed)
-{
-    const auto key = [](const std::map<std::string, PlanRows::Row>& rows) {
-        std::map<std::string, PlanRows::Row> keyed;
-        for (const auto& [pkid, row] : rows)
-            keyed[PkidKey(pkid)] = row;
-        return keyed;
-    };
-    return {key(installed.dialPlan), key(installed.tags), key(installed.instructions), key(installed.members)};
 }
 
 // How many of the differences an upgrade keeps as installed: every changed
@@ -133,7 +92,7 @@ FileDifferences CompareWithFile(Session& session, const std::string& installedPk
 {
     const PlanRows installed = installedPkid.empty() ? PlanRows() : Keyed(ReadPlanRows(session, installedPkid));
     FileDifferences result;
-    result.differences = CompareRows(installed, FileRows(file));
+    result.differences = CompareRows(installed, RowsOfFile(file));
     result.keptByAnUpgrade = KeptByAnUpgrade(result.differences, file);
     return result;
 }

@@ -116,6 +116,7 @@ int RemoveDialPlan(CZentraSetup& setup, const std::string& name, const RunOption
     run.holdRoutes();
     if (const std::optional<int> refused = BlockingReference(step, *pkid, name, options.report))
         return run.decided("UnInstallDialPlan", *refused);
+    run.snapshot(*paths, "removal", *pkid);
     DeleteRows(step, *pkid, name);
     return run.finish("UnInstallDialPlan", zentra::kRemoved);
 }

@@ -39,6 +39,8 @@ struct RunReport {
     std::vector<std::pair<std::string, long long>> ids;
     // The log the run wrote, empty when none.
     std::string logPath;
+    // The snapshot the run took before its first change, empty when none.
+    std::string snapshot;
 };
 
 // How a run that changes the database is made.

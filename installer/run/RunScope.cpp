@@ -4,6 +4,7 @@
 
 #include "installer/SqlText.h"
 #include "installer/run/Session.h"
+#include "installer/run/Snapshot.h"
 
 namespace zentra_run {
 
@@ -35,8 +36,23 @@ void RunScope::holdRoutes() { transaction_.lockTablesAgainstWrites(kRouteTables)
 
 void RunScope::rowsBefore(const std::string& pkid)
 {
-    if (report() != nullptr && options_.changes)
+    if (report() != nullptr && options_.changes) {
         before_ = ReadPlanRows(session_, pkid);
+        haveBefore_ = true;
+    }
+}
+
+std::string RunScope::snapshot(const DialPlanPaths& paths, const char* operation, const std::string& pkid)
+{
+    if (options_.preview)
+        return "";
+    PlanRows rows;
+    if (!pkid.empty())
+        rows = haveBefore_ ? before_ : ReadPlanRows(session_, pkid);
+    const std::string id = TakeSnapshot(paths, operation, pkid.empty() ? nullptr : &rows);
+    if (report() != nullptr)
+        report()->snapshot = id;
+    return id;
 }
 
 void RunScope::rowsAfter(const std::string& pkid)

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "installer/run/DialPlanPaths.h"
 #include "installer/run/MessageDeferral.h"
 #include "installer/run/PlanRows.h"
 #include "installer/run/RunReport.h"
@@ -46,6 +47,12 @@ public:
     void rowsBefore(const std::string& pkid);
     void rowsAfter(const std::string& pkid);
 
+    // Saves what the run is about to replace, before its first change: the
+    // rows of the dial plan pkid as this transaction sees them (none when pkid
+    // is empty: not installed) and its deployed files. Its id, also in the
+    // report; a preview changes nothing and takes none. Throws SnapshotError.
+    std::string snapshot(const DialPlanPaths& paths, const char* operation, const std::string& pkid);
+
     // Ends the run as decided by step: commits, or for a preview rolls back.
     int finish(const char* step, int result);
 
@@ -56,6 +63,7 @@ private:
     MessageDeferral deferral_;
     zentra_lock::LockedTransaction transaction_;
     PlanRows before_;
+    bool haveBefore_ = false;
 };
 
 }  // namespace zentra_run

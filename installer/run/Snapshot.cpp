@@ -1,0 +1,188 @@
+#include "installer/run/Snapshot.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include <nlohmann/json.hpp>
+
+#include "dialplanfile/DialPlanFile.h"
+#include "dialplanfile/FileText.h"
+#include "installer/run/PlanFile.h"
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+
+namespace zentra_run {
+
+namespace {
+
+// The files of a snapshot have short names of their own, so that the paths of
+// the longest dial plan name stay within what Windows takes.
+constexpr const char* kManifest = "snapshot.json";
+constexpr const char* kRows = "rows.csv";
+constexpr const char* kPartial = ".partial-";
+
+// The deployed files a snapshot keeps, by the name they have in it.
+struct Kept {
+    std::string deployed;
+    std::string name;
+    bool Snapshot::*present;
+};
+std::vector<Kept> Keeps(const DialPlanPaths& paths)
+{
+    return {{paths.deployedDialPlanFile(), "dialplan", &Snapshot::dialPlanFile},
+            {paths.deployedUninstaller(), "uninstall.exe", &Snapshot::uninstaller},
+            {paths.deployedReadMe(), "ReadMe.txt", &Snapshot::readMe}};
+}
+
+std::string UtcNow(const char* format)
+{
+    const std::time_t now = std::time(nullptr);
+    char text[32] = {};
+    std::strftime(text, sizeof(text), format, std::gmtime(&now));
+    return text;
+}
+
+[[noreturn]] void Fail(const std::string& folder, const std::string& problem)
+{
+    throw SnapshotError("The snapshot of the dial plan cannot be written to " + folder + ": " + problem +
+                        ". Nothing has been changed.");
+}
+
+void WriteFile(const std::string& path, const std::string& text, const std::string& folder)
+{
+    FILE* file = platform::OpenFile(path, "wb");
+    if (file == nullptr)
+        Fail(folder, "cannot create " + path + " (GetLastError = " + std::to_string(GetLastError()) + ")");
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written)
+        Fail(folder, "cannot write " + path + " whole (the disk may be full)");
+}
+
+bool Exists(const std::string& path)
+{
+    FILE* file = platform::OpenFile(path, "rb");
+    if (file == nullptr)
+        return false;
+    std::fclose(file);
+    return true;
+}
+
+// Writes everything into the hidden folder partial; what the manifest tells.
+nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::string& partial, const PlanRows* rows,
+                                    const std::string& operation, const std::string& time)
+{
+    nlohmann::ordered_json manifest = {
+        {"name", paths.name()}, {"operation", operation}, {"time", time}, {"installed", rows != nullptr}};
+    if (rows != nullptr) {
+        std::string text;
+        try {
+            text = PlanFileText(*rows);
+        } catch (const PlanFileError& error) {
+            Fail(partial, error.what());
+        }
+        WriteFile(partial + kRows, text, partial);
+    }
+    nlohmann::ordered_json files = nlohmann::ordered_json::object();
+    for (const Kept& kept : Keeps(paths)) {
+        const bool present = Exists(kept.deployed);
+        if (present && !CopyFileA(kept.deployed.c_str(), (partial + kept.name).c_str(), TRUE))
+            Fail(partial, "cannot copy " + kept.deployed + " (GetLastError = " + std::to_string(GetLastError()) + ")");
+        files[kept.name] = present;
+    }
+    manifest["files"] = files;
+    return manifest;
+}
+
+}  // namespace
+
+std::string TakeSnapshot(const DialPlanPaths& paths, const std::string& operation, const PlanRows* rows)
+{
+    const std::string history = paths.historyFolder();
+    const std::string stamp = UtcNow("%Y%m%dT%H%M%SZ");
+    const std::string partial = history + kPartial + stamp + "-" + operation + "-" +
+                                std::to_string(static_cast<unsigned long>(std::clock())) + "\\";
+    if (!MakeSureDirectoryPathExists(partial.c_str()))
+        Fail(history, "cannot create the folder (GetLastError = " + std::to_string(GetLastError()) + ")");
+    try {
+        const nlohmann::ordered_json manifest =
+            WriteContent(paths, partial, rows, operation, UtcNow("%Y-%m-%dT%H:%M:%SZ"));
+        WriteFile(partial + kManifest, manifest.dump(2) + "\n", partial);
+        // The rename makes it a snapshot, whole; another one of the same
+        // second gets a number.
+        for (int n = 1; n < 100; ++n) {
+            const std::string id = stamp + "-" + operation + (n == 1 ? "" : "-" + std::to_string(n));
+            const std::string folder = history + id;
+            if (MoveFileA(partial.substr(0, partial.size() - 1).c_str(), folder.c_str()))
+                return id;
+            if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+                Fail(history, "cannot rename " + partial + " (GetLastError = " + std::to_string(GetLastError()) + ")");
+        }
+        Fail(history, "too many snapshots of the same second");
+    } catch (...) {
+        platform::RemoveFolderTree(partial.substr(0, partial.size() - 1));
+        throw;
+    }
+}
+
+std::vector<std::string> SnapshotIds(const DialPlanPaths& paths)
+{
+    std::vector<std::string> ids;
+    for (const std::string& name : platform::FolderEntries(paths.historyFolder()))
+        if (!name.empty() && name[0] != '.' && Exists(paths.historyFolder() + name + "\\" + kManifest))
+            ids.push_back(name);
+    // The ids begin with their time, so that their order is that of time.
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+Snapshot ReadSnapshot(const DialPlanPaths& paths, const std::string& id)
+{
+    Snapshot snapshot;
+    snapshot.id = id;
+    snapshot.folder = paths.historyFolder() + id + "\\";
+    const auto damaged = [&](const std::string& problem) {
+        return SnapshotError("The snapshot " + snapshot.folder + " cannot be read: " + problem);
+    };
+    std::string text;
+    int error = 0;
+    if (id.empty() || id[0] == '.' || id.find_first_of("\\/") != std::string::npos ||
+        dialplan::ReadFileText(snapshot.folder + kManifest, text, error) != dialplan::FileRead::Done)
+        throw damaged("there is no such snapshot of the dial plan " + paths.name());
+    const nlohmann::json manifest = nlohmann::json::parse(text, nullptr, false);
+    if (!manifest.is_object() || !manifest.value("installed", nlohmann::json()).is_boolean())
+        throw damaged(std::string(kManifest) + " is damaged");
+    snapshot.operation = manifest.value("operation", "");
+    snapshot.time = manifest.value("time", "");
+    snapshot.installed = manifest["installed"].get<bool>();
+    const nlohmann::json files = manifest.value("files", nlohmann::json::object());
+    for (const Kept& kept : Keeps(paths))
+        snapshot.*kept.present = files.value(kept.name, false);
+    if (snapshot.installed) {
+        dialplan::DialPlanFile file;
+        try {
+            file.Read(snapshot.folder + kRows);
+        } catch (const dialplan::FileError& problem) {
+            throw damaged(problem.what());
+        }
+        snapshot.rows = RowsOfFile(file);
+    }
+    return snapshot;
+}
+
+std::vector<KeptFile> KeptFiles(const DialPlanPaths& paths, const Snapshot& snapshot)
+{
+    std::vector<KeptFile> files;
+    for (const Kept& kept : Keeps(paths))
+        files.push_back({kept.deployed, snapshot.*kept.present ? snapshot.folder + kept.name : ""});
+    return files;
+}
+
+void RemovePartialSnapshots(const DialPlanPaths& paths)
+{
+    for (const std::string& name : platform::FolderEntries(paths.historyFolder()))
+        if (name.rfind(kPartial, 0) == 0)
+            platform::RemoveFolderTree(paths.historyFolder() + name);
+}
+
+}  // namespace zentra_run
