@@ -54,6 +54,20 @@ enum RemovalResult : int {
     kNameRefused = 12,
 };
 
+// A restore of a dial plan from one of its snapshots.
+enum RestoreResult : int {
+    kRestored = 0,
+    // A route uses a tag, an instruction or the dial plan that the restore
+    // would drop; told, nothing changed.
+    kRestoreRefusedInUse = 5,
+    // Another dial plan holds a pkid or a digit-analysis ID of the snapshot;
+    // told, nothing changed.
+    kRestoreRefusedByOtherPlan = 8,
+    // The snapshot's deployed files could not all be put back after the
+    // database was.
+    kRestoreFilesNotPut = 9,
+};
+
 // zentra-setup's exit statuses; its usage text and docs/programs.md tell them.
 enum SetupExit : int {
     kExitDone = 0,

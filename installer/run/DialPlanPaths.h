@@ -52,6 +52,7 @@ public:
     std::string installLog() const { return folder() + name_ + "_install.txt"; }
     std::string uninstallLog() const { return folder() + name_ + "_uninstall.txt"; }
     std::string previewLog() const { return folder() + name_ + "_preview.txt"; }
+    std::string restoreLog() const { return folder() + name_ + "_restore.txt"; }
     std::string rewrittenCopy() const { return folder() + deliveredCsv(); }
     std::string deployedUninstaller() const { return folder() + "uninstall.exe"; }
     std::string deployedReadMe() const { return folder() + "ReadMe.txt"; }

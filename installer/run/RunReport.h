@@ -41,6 +41,10 @@ struct RunReport {
     std::string logPath;
     // The snapshot the run took before its first change, empty when none.
     std::string snapshot;
+    // A restore: the snapshot it puts back, and the rows of other dial plans
+    // that keep it from doing so, one line each.
+    std::string restoredFrom;
+    std::vector<std::string> conflicts;
 };
 
 // How a run that changes the database is made.

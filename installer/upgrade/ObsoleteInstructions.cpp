@@ -16,6 +16,7 @@
 #include "installer/Results.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
+#include "installer/upgrade/Refusals.h"
 #include "odbc/odbc.h"
 
 void CZentraSetup::ObsoleteDigitDiscardInstruction()
@@ -94,13 +95,8 @@ int CZentraSetup::CheckObsoleteDDIInUse()
     step.log("CheckObsoleteDDIInUse\n");
     if (m_obsoleteDdisInUse.empty())
         return zentra::kNoInstructionInUse;
-    const std::string names = zentra_upgrade::JoinWithCommas(m_obsoleteDdisInUse);
-    const std::string message =
-        m_ddiInUse
-            ? "The DDIs " + names +
-                  " are associated with Route/Translation Patterns but are deleted in the new dial plan version"
-            : "The DDIs " + names + " are associated with Route Lists but are deleted in the new dial plan version";
-    zentra_run::ShowInstallerMessage(message, "Installation Failed");
+    zentra_run::ShowInstallerMessage(zentra_upgrade::InstructionsInUseMessage(m_obsoleteDdisInUse, m_ddiInUse),
+                                     "Installation Failed");
     return zentra::kInstructionInUse;
 }
 

@@ -13,6 +13,7 @@
 #include "installer/Results.h"
 #include "installer/SqlText.h"
 #include "installer/upgrade/PkidLookup.h"
+#include "installer/upgrade/Refusals.h"
 #include "odbc/odbc.h"
 
 void CZentraSetup::ObsoleteDialPlanTag()
@@ -50,9 +51,7 @@ int CZentraSetup::CheckObsoleteTagInUse()
     step.log("CheckObsoleteTagInUse\n");
     if (m_obsoleteTagsInUse.empty())
         return zentra::kNoTagInUse;
-    const std::string message = "The tags " + zentra_upgrade::JoinWithCommas(m_obsoleteTagsInUse) +
-                                " have clause configured but are deleted in the new dial plan version";
-    zentra_run::ShowInstallerMessage(message, "Installation Failed");
+    zentra_run::ShowInstallerMessage(zentra_upgrade::TagsInUseMessage(m_obsoleteTagsInUse), "Installation Failed");
     return zentra::kTagInUse;
 }
 
