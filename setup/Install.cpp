@@ -8,12 +8,11 @@
 #include "installer/Results.h"
 #include "installer/run/DialPlanPaths.h"
 #include "installer/run/Installation.h"
-#include "installer/run/Leftovers.h"
 #include "installer/run/RunReport.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
-#include "runlock/MachineLock.h"
 #include "setup/ConnectionHint.h"
+#include "setup/MachineRun.h"
 
 namespace setup {
 
@@ -106,16 +105,6 @@ bool SameContent(const std::string& first, const std::string& second)
     if (b != nullptr)
         std::fclose(b);
     return same;
-}
-
-void Decide(Outcome& outcome, int exitStatus, const std::string& decidedBy, const std::string& result,
-            const std::string& message)
-{
-    // The installer's own step, unless the program decided.
-    outcome.exitStatus = exitStatus;
-    outcome.decidedBy = decidedBy.empty() ? outcome.run.decidedBy : decidedBy;
-    outcome.result = result;
-    outcome.message = message;
 }
 
 // A preview deploys nothing: it checks that the files are there to deploy.
@@ -246,17 +235,10 @@ Next InstallNew(const Run& run)
 Next InstallOnce(const DialPlanPaths& paths, bool preview, bool json, Outcome& outcome)
 {
     CZentraSetup setup;
-    Step("Connecting to the configuration database");
-    const long connection = setup.DBConnection();
-    if (connection == zentra::kConnectionFailed) {
-        Done("failed (1)");
-        std::cerr << kConnectionHint;
-        Decide(outcome, zentra::kExitConnectionFailed, "DBConnection", "not connected",
-               "The connection to the configuration database failed; check the registry value DBConnection0.");
+    const long connection = Connect(setup, outcome);
+    if (connection == zentra::kConnectionFailed)
         return Next::Fail;
-    }
     if (connection == zentra::kNotPublisher) {
-        Done("this machine is not the database publisher (8)");
         outcome.road = "files only";
         Deploy(setup, paths, false, preview, outcome);
         if (outcome.exitStatus == zentra::kExitDone)
@@ -264,7 +246,6 @@ Next InstallOnce(const DialPlanPaths& paths, bool preview, bool json, Outcome& o
                    "The dial plan's files are deployed; the database is installed on the publisher.");
         return Next::Deploy;
     }
-    Done("connected (0)");
 
     outcome.run = zentra_run::RunReport();
     const zentra_run::RunOptions options = StepOptions(paths, preview, json, outcome);
@@ -349,15 +330,8 @@ void Install(const std::string& name, bool preview, bool json, Outcome& outcome)
     // The deployed files must agree with the database: from here to the last
     // file, no other run on this machine changes either.
     zentra_lock::MachineLock machine;
-    const zentra_lock::MachineLock::Result held =
-        preview ? zentra_lock::MachineLock::Result::NoFile : machine.acquire();
-    if (held == zentra_lock::MachineLock::Result::Busy)
-        return Decide(outcome, zentra::kExitBusy, "RunLock", "busy",
-                      std::string("Another run of Zentra on this machine holds its lock (") +
-                          zentra_lock::kMachineLockFile +
-                          ") longer than the wait allows. Nothing has been changed; try again once it has ended.");
-    if (held == zentra_lock::MachineLock::Result::Held)
-        zentra_run::RemoveLeftovers(*paths);
+    if (!HoldMachine(machine, *paths, preview, outcome))
+        return;
 
     // A run decides inside its own transaction; when another run changed the
     // dial plan between the lookup and that transaction (installed it, or

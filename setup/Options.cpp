@@ -4,47 +4,64 @@
 
 namespace setup {
 
-const char* const kUsageText = "Usage: zentra-setup [--json] [--lock-timeout SECONDS] NAME\n"
-                               "       zentra-setup [--json] [--lock-timeout SECONDS] --dry-run NAME\n"
-                               "       zentra-setup [--json] --status [NAME]\n"
-                               "       zentra-setup [--json] --connect-only\n"
-                               "       zentra-setup --help | --version\n"
-                               "\n"
-                               "Installs the dial plan NAME into the Orvilex configuration database, or upgrades\n"
-                               "the installed one, from the files in the current folder: NAME.csv, NAME,\n"
-                               "NAMEReadMe.txt and uninstall.exe. On a machine that is not the database\n"
-                               "publisher it only deploys the dial plan's files.\n"
-                               "\n"
-                               "  --dry-run NAME  do everything up to the changes, make them in a transaction\n"
-                               "                  that is rolled back, and tell what the run would change;\n"
-                               "                  nothing is kept (its log is NAME_preview.txt in the dial\n"
-                               "                  plan's folder, when that exists); exits as the run would\n"
-                               "  --status [NAME] the installed dial plans; with NAME, that dial plan against\n"
-                               "                  NAME.csv of the current folder, and the routes that use it\n"
-                               "  --connect-only  connect to the configuration database, print \"DBConnection: N\"\n"
-                               "                  and exit with N (0 connected, 1 failed, 8 not the publisher)\n"
-                               "  --json          one JSON document on standard output (README: \"JSON output\")\n"
-                               "  --lock-timeout SECONDS\n"
-                               "                  how long to wait while another run or session holds the\n"
-                               "                  configuration database (default 30; ZENTRA_LOCK_TIMEOUT)\n"
-                               "  --help          print this text\n"
-                               "  --version       print the version\n"
-                               "\n"
-                               "Exit status:\n"
-                               "   0  installed, upgraded, or files deployed on a machine that is not the publisher\n"
-                               "      (--dry-run: the run would do so; --status: shown)\n"
-                               "   2  usage error, or a dial plan name that cannot be used\n"
-                               "   3  the delivered file NAME.csv is missing, or could not be prepared for loading\n"
-                               "   4  the connection to the configuration database failed\n"
-                               "   5  the upgrade was refused: something it drops is still in use; nothing changed\n"
-                               "   6  the CSV loader failed; no file was deployed\n"
-                               "   7  a database error or another error stopped the installation\n"
-                               "   8  the installer refused the dial plan before changing anything (--status:\n"
-                               "      NAME.csv is damaged, or this machine is not the publisher)\n"
-                               "   9  the dial-plan file could not be deployed\n"
-                               "  10  a folder the files are deployed into could not be created\n"
-                               "  11  another run or session held the configuration database longer than the\n"
-                               "      wait allows; nothing changed\n";
+const char* const kUsageText =
+    "Usage: zentra-setup [--json] [--lock-timeout SECONDS] [--dry-run] NAME\n"
+    "  or:  zentra-setup [--json] [--lock-timeout SECONDS] [--dry-run] --restore NAME [SNAPSHOT]\n"
+    "  or:  zentra-setup [--json] --status [NAME]\n"
+    "  or:  zentra-setup [--json] --history NAME\n"
+    "  or:  zentra-setup [--json] --export NAME [FILE]\n"
+    "  or:  zentra-setup [--json] --connect-only\n"
+    "  or:  zentra-setup --help | --version\n"
+    "\n"
+    "Installs the dial plan NAME into the Orvilex configuration database, or upgrades\n"
+    "the installed one, from the files in the current folder: NAME.csv, NAME,\n"
+    "NAMEReadMe.txt and uninstall.exe. On a machine that is not the database\n"
+    "publisher it only deploys the dial plan's files. Every upgrade, removal and\n"
+    "restore first keeps a snapshot of what it replaces in the dial plan's folder,\n"
+    "from which --restore takes the change back.\n"
+    "\n"
+    "  --dry-run        do everything up to the changes, make them in a transaction\n"
+    "                   that is rolled back, and tell what the run would change;\n"
+    "                   nothing is kept (its log is NAME_preview.txt in the dial\n"
+    "                   plan's folder, when that exists); exits as the run would\n"
+    "  --restore NAME [SNAPSHOT]\n"
+    "                   put the dial plan back to a snapshot, by default the latest:\n"
+    "                   its rows and its deployed files exactly as they were\n"
+    "  --status [NAME]  the installed dial plans; with NAME, that dial plan against\n"
+    "                   NAME.csv of the current folder, and the routes that use it\n"
+    "  --history NAME   every run of the dial plan, oldest first, and the snapshot\n"
+    "                   that each took\n"
+    "  --export NAME [FILE]\n"
+    "                   write the installed dial plan as a dial-plan file, to FILE\n"
+    "                   or to standard output\n"
+    "  --connect-only   connect to the configuration database, print \"DBConnection: N\"\n"
+    "                   and exit with N (0 connected, 1 failed, 8 not the publisher)\n"
+    "  --json           one JSON document on standard output (docs/json.md)\n"
+    "  --lock-timeout SECONDS\n"
+    "                   how long to wait while another run or session holds the\n"
+    "                   configuration database (default 30; ZENTRA_LOCK_TIMEOUT)\n"
+    "  --help           print this text\n"
+    "  --version        print the version\n"
+    "\n"
+    "Exit status:\n"
+    "   0  installed, upgraded, restored, or files deployed on a machine that is not\n"
+    "      the publisher (--dry-run: the run would do so; --status, --history,\n"
+    "      --export: done)\n"
+    "   2  usage error, or a dial plan name that cannot be used\n"
+    "   3  the delivered file NAME.csv is missing, or could not be prepared for loading\n"
+    "   4  the connection to the configuration database failed\n"
+    "   5  the upgrade or the restore was refused: something it drops is still in\n"
+    "      use; nothing changed\n"
+    "   6  the CSV loader failed; no file was deployed\n"
+    "   7  a database error or another error stopped the run\n"
+    "   8  refused before anything was changed: a damaged NAME.csv, a snapshot that\n"
+    "      cannot be written or read, rows of another dial plan in a restore's way,\n"
+    "      a dial plan that is not installed (--export), or this machine is not the\n"
+    "      publisher (--status, --restore, --export)\n"
+    "   9  the dial-plan file could not be deployed, or a restore's files put back\n"
+    "  10  a folder the files are deployed into could not be created\n"
+    "  11  another run or session held the configuration database longer than the\n"
+    "      wait allows; nothing changed\n";
 
 namespace {
 
@@ -56,7 +73,8 @@ const struct {
     Mode mode;
     std::size_t fewestNames, mostNames;
 } kModes[] = {
-    {"--status", Mode::Status, 0, 1},
+    {"--restore", Mode::Restore, 1, 2},          {"--export", Mode::Export, 1, 2},
+    {"--history", Mode::History, 1, 1},          {"--status", Mode::Status, 0, 1},
     {"--connect-only", Mode::ConnectOnly, 0, 0},
 };
 
@@ -103,7 +121,7 @@ bool Take(const std::vector<std::string>& arguments, std::size_t& k, Options& op
         if (argument != mode.option)
             continue;
         if (modeGiven && options.mode != mode.mode) {
-            problem = "choose one of --dry-run, --status and --connect-only";
+            problem = "choose one of --restore, --export, --history, --status and --connect-only";
             return false;
         }
         options.mode = mode.mode;
@@ -126,14 +144,18 @@ bool CheckNames(const Options& options, const std::vector<std::string>& names, s
     for (const auto& mode : kModes)
         if (mode.mode == options.mode)
             fewest = mode.fewestNames, most = mode.mostNames, what = mode.option;
-    if (options.preview && options.mode != Mode::Install)
-        problem = "choose one of --dry-run, --status and --connect-only";
+    if (options.preview && options.mode != Mode::Install && options.mode != Mode::Restore)
+        problem = std::string("--dry-run goes with an installation or --restore, not with ") + what;
+    else if (options.json && options.mode == Mode::Export && names.size() < 2)
+        problem = "--export --json needs a FILE: the JSON document takes standard output";
     else if (names.size() < fewest)
         problem = "the dial plan's name is missing";
     else if (names.size() > most && most == 0)
         problem = std::string(what) + " takes no dial plan name";
-    else if (names.size() > most)
+    else if (names.size() > most && most == 1)
         problem = "one dial plan name at most";
+    else if (names.size() > most)
+        problem = std::string(what) + " takes a dial plan name and one more at most";
     return problem.empty();
 }
 
@@ -159,6 +181,8 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options& options, s
         return false;
     if (!names.empty())
         options.name = names.front();
+    if (names.size() > 1)
+        options.second = names[1];
     return true;
 }
 

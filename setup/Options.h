@@ -7,7 +7,7 @@
 
 namespace setup {
 
-enum class Mode { Install, Status, ConnectOnly, Help, Version };
+enum class Mode { Install, Restore, Export, History, Status, ConnectOnly, Help, Version };
 
 struct Options {
     Mode mode = Mode::Install;
@@ -16,6 +16,8 @@ struct Options {
     // The dial plan's name; empty for --connect-only, and for --status of
     // every installed dial plan.
     std::string name;
+    // What follows it: --restore's snapshot, --export's file; "" when none.
+    std::string second;
     // One JSON document on standard output; the lines for a person go to
     // standard error.
     bool json = false;

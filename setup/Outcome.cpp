@@ -70,6 +70,11 @@ nlohmann::ordered_json CountsJsonOf(const PlanChanges& changes)
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+nlohmann::ordered_json OrNull(const std::string& text)
+{
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
 // What changed between two rows of a table: "column: before -> after; ...".
 std::string Differences(const TableColumns& table, const PlanChanges::Changed& change)
 {
@@ -83,6 +88,15 @@ std::string Differences(const TableColumns& table, const PlanChanges::Changed& c
 
 }  // namespace
 
+void Decide(Outcome& outcome, int exitStatus, const std::string& decidedBy, const std::string& result,
+            const std::string& message)
+{
+    outcome.exitStatus = exitStatus;
+    outcome.decidedBy = decidedBy.empty() ? outcome.run.decidedBy : decidedBy;
+    outcome.result = result;
+    outcome.message = message;
+}
+
 nlohmann::ordered_json ChangesToJson(const PlanChanges& changes) { return ChangesJsonOf(changes); }
 
 nlohmann::ordered_json CountsToJson(const PlanChanges& changes) { return CountsJsonOf(changes); }
@@ -90,17 +104,10 @@ nlohmann::ordered_json CountsToJson(const PlanChanges& changes) { return CountsJ
 nlohmann::ordered_json ToJson(const Outcome& outcome)
 {
     nlohmann::ordered_json json = {
-        {"program", "zentra-setup"},
-        {"version", ZENTRA_VERSION},
-        {"mode", outcome.mode},
-        {"name", outcome.name.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.name)},
-        {"exitStatus", outcome.exitStatus},
-        {"result", outcome.result},
-        {"road", outcome.road.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.road)},
-        {"decidedBy", outcome.decidedBy},
-        {"message", outcome.message},
-        {"log",
-         outcome.run.logPath.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(outcome.run.logPath)},
+        {"program", "zentra-setup"},          {"version", ZENTRA_VERSION},        {"mode", outcome.mode},
+        {"name", OrNull(outcome.name)},       {"exitStatus", outcome.exitStatus}, {"result", outcome.result},
+        {"road", OrNull(outcome.road)},       {"decidedBy", outcome.decidedBy},   {"message", outcome.message},
+        {"log", OrNull(outcome.run.logPath)},
     };
     json["messages"] = nlohmann::ordered_json::array();
     for (const auto& [caption, text] : outcome.run.messages)
@@ -111,8 +118,15 @@ nlohmann::ordered_json ToJson(const Outcome& outcome)
     json["ids"] = nlohmann::ordered_json::array();
     for (const auto& [name, id] : outcome.run.ids)
         json["ids"].push_back({{"instruction", name}, {"digitAnalysisID", id}});
+    json["snapshot"] = OrNull(outcome.run.snapshot);
+    if (!outcome.run.restoredFrom.empty())
+        json["restoredFrom"] = outcome.run.restoredFrom;
+    if (!outcome.run.conflicts.empty())
+        json["conflicts"] = outcome.run.conflicts;
     if (!outcome.status.is_null())
         json["status"] = outcome.status;
+    if (!outcome.history.is_null())
+        json["history"] = outcome.history;
     return json;
 }
 

@@ -14,16 +14,23 @@
 namespace setup {
 
 struct Outcome {
-    std::string mode;  // "install", "dry-run", "status", "connect-only"
+    std::string mode;  // "install", "dry-run", "restore", "export", "history", "status", "connect-only"
     std::string name;  // the dial plan, "" when none
     int exitStatus = 0;
-    std::string result;             // what happened, in a word or two
-    std::string road;               // "new installation", "upgrade", "files only" or ""
-    std::string decidedBy;          // the step whose result decided the exit status
-    std::string message;            // the last word for a person
-    zentra_run::RunReport run;      // what the installer told
-    nlohmann::ordered_json status;  // what --status found
+    std::string result;              // what happened, in a word or two
+    std::string road;                // "new installation", "upgrade", "files only" or ""
+    std::string decidedBy;           // the step whose result decided the exit status
+    std::string message;             // the last word for a person
+    zentra_run::RunReport run;       // what the installer told
+    nlohmann::ordered_json status;   // what --status found
+    nlohmann::ordered_json history;  // what --history found
 };
+
+// How the run ends: its exit status, the step that decided it (the
+// installer's own, as its report names it, when decidedBy is empty), what
+// happened in a word or two, and the last word for a person.
+void Decide(Outcome& outcome, int exitStatus, const std::string& decidedBy, const std::string& result,
+            const std::string& message);
 
 // The JSON document of an outcome (docs/json.md describes its fields).
 nlohmann::ordered_json ToJson(const Outcome& outcome);

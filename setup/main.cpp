@@ -11,12 +11,16 @@
 // one JSON document.
 
 #include <exception>
+#include <optional>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "installer/Results.h"
+#include "installer/run/DialPlanPaths.h"
+#include "installer/run/Journal.h"
 #include "installer/run/Snapshot.h"
+#include "dialplanfile/FileText.h"
 #include "loader/DatabaseLoad.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
@@ -24,6 +28,7 @@
 #include "setup/Install.h"
 #include "setup/Options.h"
 #include "setup/Outcome.h"
+#include "setup/Restore.h"
 #include "setup/Status.h"
 #include "zentra_version.h"
 
@@ -34,6 +39,12 @@ const char* ModeName(const setup::Options& options)
     switch (options.mode) {
     case setup::Mode::Install:
         return options.preview ? "dry-run" : "install";
+    case setup::Mode::Restore:
+        return "restore";
+    case setup::Mode::Export:
+        return "export";
+    case setup::Mode::History:
+        return "history";
     case setup::Mode::Status:
         return "status";
     case setup::Mode::ConnectOnly:
@@ -55,6 +66,12 @@ void Run(const setup::Options& options, setup::Outcome& outcome)
             return Status(options.name, outcome);
         case Mode::Install:
             return Install(options.name, options.preview, options.json, outcome);
+        case Mode::Restore:
+            return Restore(options.name, options.second, options.preview, options.json, outcome);
+        case Mode::Export:
+            return Export(options.name, options.second, outcome);
+        case Mode::History:
+            return History(options.name, outcome);
         default:
             return;
         }
@@ -87,6 +104,44 @@ void Run(const setup::Options& options, setup::Outcome& outcome)
     }
 }
 
+// The SHA-256 of the delivered NAME.csv, read before the run rewrites it; ""
+// when there is none.
+std::string DeliveredDigest(const setup::Options& options)
+{
+    std::string text;
+    int error = 0;
+    if (options.mode != setup::Mode::Install ||
+        dialplan::ReadFileText(options.name + ".csv", text, error) != dialplan::FileRead::Done)
+        return "";
+    return platform::Sha256Hex(text);
+}
+
+// The run's line in the dial plan's journal: every installation, upgrade and
+// restore, refused or failed ones and previews included.
+void Record(const setup::Options& options, const setup::Outcome& outcome, const std::string& digest)
+{
+    if (options.mode != setup::Mode::Install && options.mode != setup::Mode::Restore)
+        return;
+    const std::optional<zentra_run::DialPlanPaths> paths = zentra_run::DialPlanPaths::Of(options.name);
+    if (!paths || !platform::IsFolder(paths->folder()))
+        return;
+    zentra_run::JournalRecord record;
+    record.time = zentra_run::JournalTime();
+    record.program = "zentra-setup";
+    record.operation = options.mode == setup::Mode::Restore ? "restore"
+                       : outcome.road == "upgrade"          ? "upgrade"
+                       : outcome.road == "files only"       ? "files only"
+                                                            : "install";
+    record.preview = options.preview;
+    record.host = platform::HostName();
+    record.csvSha256 = digest;
+    record.result = outcome.result;
+    record.exitStatus = outcome.exitStatus;
+    record.snapshot = outcome.run.snapshot;
+    if (!zentra_run::AppendToJournal(*paths, record))
+        std::cerr << "zentra-setup: warning: the run could not be added to the journal " << paths->journal() << "\n";
+}
+
 // The last word: for a person, unless the steps have said it already; for a
 // preview what the run would change.
 void Finish(const setup::Options& options, const setup::Outcome& outcome)
@@ -95,7 +150,7 @@ void Finish(const setup::Options& options, const setup::Outcome& outcome)
     const bool done = outcome.exitStatus == zentra::kExitDone;
     if (!done && !outcome.message.empty() && outcome.mode != "connect-only")
         std::cerr << "zentra-setup: " << outcome.message << "\n";
-    else if (done && outcome.mode != "status" && outcome.mode != "connect-only")
+    else if (done && !outcome.message.empty() && outcome.mode != "status" && outcome.mode != "connect-only")
         Say() << outcome.message << "\n";
     if (!options.preview)
         return;
@@ -137,11 +192,14 @@ int main(int argc, char** argv)
         return zentra::kExitDone;
     }
 
-    setup::SayToStandardError(options.json);
+    // Standard output holds the JSON document, or the exported file.
+    setup::SayToStandardError(options.json || (options.mode == setup::Mode::Export && options.second.empty()));
     setup::Outcome outcome;
     outcome.mode = ModeName(options);
     outcome.name = options.name;
+    const std::string digest = DeliveredDigest(options);
     Run(options, outcome);
+    Record(options, outcome, digest);
     Finish(options, outcome);
     if (options.json)
         std::cout << setup::ToJson(outcome).dump(2) << std::endl;

@@ -14,6 +14,7 @@
 #include "installer/CZentraSetup.h"
 #include "installer/Results.h"
 #include "installer/run/DialPlanPaths.h"
+#include "installer/run/Journal.h"
 #include "installer/run/Leftovers.h"
 #include "installer/run/Removal.h"
 #include "installer/run/RunReport.h"
@@ -170,6 +171,23 @@ int DeleteFiles(const DialPlanPaths& paths, StepLog& log)
     return zentra::kUninstallDone;
 }
 
+// The removal's line in the dial plan's journal.
+void Record(const std::string& name, int exitStatus)
+{
+    const std::optional<DialPlanPaths> paths = DialPlanPaths::Of(name);
+    if (!paths || !platform::IsFolder(paths->folder()))
+        return;
+    zentra_run::JournalRecord record;
+    record.time = zentra_run::JournalTime();
+    record.program = "uninstall.exe";
+    record.operation = "removal";
+    record.host = platform::HostName();
+    record.result = g_outcome.result;
+    record.exitStatus = exitStatus;
+    record.snapshot = g_outcome.run.snapshot;
+    zentra_run::AppendToJournal(*paths, record);
+}
+
 // One JSON document on standard output, when the environment asks for it: the
 // command line is the dial plan's name alone, so no option can.
 void PrintJson(const std::string& name, int exitStatus)
@@ -189,6 +207,8 @@ void PrintJson(const std::string& name, int exitStatus)
         {"message", g_outcome.message},
         {"log", log.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(log)},
         {"blocking", zentra_run::BlockingRowsJson(g_outcome.run.blocking)},
+        {"snapshot", g_outcome.run.snapshot.empty() ? nlohmann::ordered_json(nullptr)
+                                                    : nlohmann::ordered_json(g_outcome.run.snapshot)},
     };
     std::printf("%s\n", json.dump(2).c_str());
 }
@@ -252,6 +272,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
     const std::string name = commandLine != nullptr ? commandLine : "";
     const int status = Uninstall(name);
+    Record(name, status);
     PrintJson(name, status);
     return status;
 }
@@ -268,6 +289,7 @@ int main(int argc, char** argv)
         commandLine += argv[i];
     }
     const int status = Uninstall(commandLine);
+    Record(commandLine, status);
     PrintJson(commandLine, status);
     return status;
 }

@@ -28,14 +28,8 @@ bool Parse(const std::string& text, JournalRecord& record)
     const nlohmann::json line = nlohmann::json::parse(text, nullptr, false);
     if (!line.is_object() || !line.value("exitStatus", nlohmann::json()).is_number_integer())
         return false;
-    record = {Text(line, "time"),
-              Text(line, "program"),
-              Text(line, "operation"),
-              line.value("preview", false),
-              Text(line, "host"),
-              Text(line, "csvSha256"),
-              Text(line, "result"),
-              line["exitStatus"].get<int>(),
+    record = {Text(line, "time"),    Text(line, "program"),   Text(line, "operation"), line.value("preview", false),
+              Text(line, "host"),    Text(line, "csvSha256"), Text(line, "result"),    line["exitStatus"].get<int>(),
               Text(line, "snapshot")};
     return true;
 }

@@ -22,7 +22,7 @@ struct JournalRecord {
     std::string csvSha256;  // of the delivered NAME.csv; "" when there is none
     std::string result;     // what happened, in a word or two
     int exitStatus = 0;
-    std::string snapshot;   // the snapshot the run took; "" when none
+    std::string snapshot;  // the snapshot the run took; "" when none
 };
 
 // The time now, as records write it.

@@ -68,12 +68,43 @@ bool Exists(const std::string& path)
     return true;
 }
 
+// The manifest of a snapshot folder; null when it cannot be read.
+nlohmann::json Manifest(const std::string& folder)
+{
+    std::string text;
+    int error = 0;
+    if (dialplan::ReadFileText(folder + kManifest, text, error) != dialplan::FileRead::Done)
+        return nlohmann::json();
+    const nlohmann::json manifest = nlohmann::json::parse(text, nullptr, false);
+    return manifest.is_object() ? manifest : nlohmann::json();
+}
+
+// The complete snapshots with their place in the order in which they were
+// taken: the clock alone cannot tell the snapshots of one second apart.
+std::vector<std::pair<long long, std::string>> Numbered(const DialPlanPaths& paths)
+{
+    std::vector<std::pair<long long, std::string>> numbered;
+    for (const std::string& name : platform::FolderEntries(paths.historyFolder())) {
+        if (name.empty() || name[0] == '.')
+            continue;
+        const nlohmann::json manifest = Manifest(paths.historyFolder() + name + "\\");
+        if (!manifest.is_null())
+            numbered.emplace_back(manifest.value("sequence", 0LL), name);
+    }
+    std::sort(numbered.begin(), numbered.end());
+    return numbered;
+}
+
 // Writes everything into the hidden folder partial; what the manifest tells.
 nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::string& partial, const PlanRows* rows,
                                     const std::string& operation, const std::string& time)
 {
-    nlohmann::ordered_json manifest = {
-        {"name", paths.name()}, {"operation", operation}, {"time", time}, {"installed", rows != nullptr}};
+    const std::vector<std::pair<long long, std::string>> taken = Numbered(paths);
+    nlohmann::ordered_json manifest = {{"name", paths.name()},
+                                       {"operation", operation},
+                                       {"time", time},
+                                       {"sequence", taken.empty() ? 1 : taken.back().first + 1},
+                                       {"installed", rows != nullptr}};
     if (rows != nullptr) {
         std::string text;
         try {
@@ -128,11 +159,8 @@ std::string TakeSnapshot(const DialPlanPaths& paths, const std::string& operatio
 std::vector<std::string> SnapshotIds(const DialPlanPaths& paths)
 {
     std::vector<std::string> ids;
-    for (const std::string& name : platform::FolderEntries(paths.historyFolder()))
-        if (!name.empty() && name[0] != '.' && Exists(paths.historyFolder() + name + "\\" + kManifest))
-            ids.push_back(name);
-    // The ids begin with their time, so that their order is that of time.
-    std::sort(ids.begin(), ids.end());
+    for (const auto& [sequence, id] : Numbered(paths))
+        ids.push_back(id);
     return ids;
 }
 
@@ -144,12 +172,10 @@ Snapshot ReadSnapshot(const DialPlanPaths& paths, const std::string& id)
     const auto damaged = [&](const std::string& problem) {
         return SnapshotError("The snapshot " + snapshot.folder + " cannot be read: " + problem);
     };
-    std::string text;
-    int error = 0;
     if (id.empty() || id[0] == '.' || id.find_first_of("\\/") != std::string::npos ||
-        dialplan::ReadFileText(snapshot.folder + kManifest, text, error) != dialplan::FileRead::Done)
+        !Exists(snapshot.folder + kManifest))
         throw damaged("there is no such snapshot of the dial plan " + paths.name());
-    const nlohmann::json manifest = nlohmann::json::parse(text, nullptr, false);
+    const nlohmann::json manifest = Manifest(snapshot.folder);
     if (!manifest.is_object() || !manifest.value("installed", nlohmann::json()).is_boolean())
         throw damaged(std::string(kManifest) + " is damaged");
     snapshot.operation = manifest.value("operation", "");
