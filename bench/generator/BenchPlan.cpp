@@ -10,9 +10,6 @@
 
 namespace bench {
 
-const char* const kPredefinedNames[6] = {"NoDigits",          "PreDot",          "PreAt", "Trailing-#",
-                                         "PreDot Trailing-#", "PreAt Trailing-#"};
-
 std::uint64_t Random::Next()
 {
     std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -128,8 +125,7 @@ const char* const kPlanNames[] = {"NorthAmerica", "EuropeWest",  "AsiaPacific", 
                                   "Oceania",      "AfricaSouth", "MiddleEast",  "Nordic"};
 constexpr std::size_t kPlanNameCount = sizeof kPlanNames / sizeof kPlanNames[0];
 
-const char* const kFirstClauses[6] = {"", "PRE-DOT", "PRE-AT", "TRAILING-#", "PRE-DOT TRAILING-#", "PRE-AT TRAILING-#"};
-const char* const kSecondClauses[6] = {
+const char* const kSecondClauses[dialplan::kPredefinedCount] = {
     "INTERNATIONAL-ACCESS", "PRE-DOT INTERNATIONAL-ACCESS", "PRE-AT, INTERNATIONAL-ACCESS",
     "TRAILING-# SERVICE",   "PRE-DOT TRAILING-#, SERVICE",  "PRE-AT TRAILING-#, SERVICE COUNTRY-CODE",
 };
@@ -224,10 +220,10 @@ DialPlan MakePlan(std::uint64_t seed, std::uint64_t planNo, const std::string& n
     for (std::size_t i = 0; i < instructionCount; ++i) {
         Instruction instruction;
         instruction.pkid = MakeGuid(seed, kInstructionRow, base + i);
-        instruction.daId = static_cast<long>(i + 1);
-        if (i < 6) {
-            instruction.name = kPredefinedNames[i];
-            instruction.clause = kFirstClauses[i];
+        instruction.analysisId = static_cast<int>(i + 1);
+        if (i < dialplan::kPredefinedCount) {
+            instruction.name = dialplan::kPredefinedInstructions[i];
+            instruction.clause = zentra_test::kPredefinedClauses[i];
         } else {
             instruction.name = InstructionName(i, "");
             instruction.clause = tagCount > 0 ? Clause(random, plan.tags) : "";
@@ -387,12 +383,12 @@ Scenario BuildScenario(const Options& options)
         const std::string name = kPlanNames[p];
         DialPlan plan = MakePlan(options.seed, p + 1, name, "Regional dial plan " + name + ", installed earlier",
                                  otherTags, otherInstructions, otherMembers, random);
-        std::vector<long> own;
+        std::vector<int> own;
         for (std::size_t i = 0; i < otherInstructions; ++i)
-            own.push_back(static_cast<long>(ids[p * otherInstructions + i] + 1));
+            own.push_back(static_cast<int>(ids[p * otherInstructions + i] + 1));
         std::sort(own.begin(), own.end());
         for (std::size_t i = 0; i < otherInstructions; ++i)
-            plan.instructions[i].daId = own[i];
+            plan.instructions[i].analysisId = own[i];
         scenario.others.push_back(std::move(plan));
     }
     std::uint64_t routingNo = 1;
@@ -448,9 +444,9 @@ Scenario BuildScenario(const Options& options)
             second.tags.push_back(tag);
     for (std::size_t k = 0; k < scenario.addedTags; ++k)
         second.tags.push_back(MakeTag(random, MakeGuid(options.seed, kNewTagRow, k), TagText(k, "R2-")));
-    long nextId = 0;
+    int nextId = 0;
     for (const Instruction& instruction : first.instructions)
-        nextId = std::max(nextId, instruction.daId);
+        nextId = std::max(nextId, instruction.analysisId);
     for (std::size_t i = 0; i < first.instructions.size(); ++i) {
         const Instruction& instruction = first.instructions[i];
         if (droppedInstructions.count(instruction.pkid) != 0)
@@ -464,7 +460,7 @@ Scenario BuildScenario(const Options& options)
         Instruction instruction;
         instruction.pkid = MakeGuid(options.seed, kNewInstructionRow, k);
         instruction.name = InstructionName(first.instructions.size() + k, "R2 ");
-        instruction.daId = ++nextId;
+        instruction.analysisId = ++nextId;
         instruction.clause = second.tags.empty() ? "" : Clause(random, second.tags);
         newInstructions.push_back(second.instructions.size());
         second.instructions.push_back(instruction);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/DialPlanModel.h"
+
 namespace bench {
 
 // splitmix64: small, fast and good enough to pick rows and make GUIDs.
@@ -32,34 +34,12 @@ std::string MakeGuid(std::uint64_t seed, std::uint32_t kind, std::uint64_t index
 // The same GUID between curly braces, as the dial-plan file writes it.
 std::string Braced(const std::string& guid);
 
-struct Tag {
-    std::string pkid;  // bare, upper case
-    std::string tag;
-    std::string suppress;     // suppressFromRouteFilter: "t" or "f"
-    std::string operatorMax;  // tkOperator_Max: one character
-};
-
-struct Instruction {
-    std::string pkid;  // bare, upper case
-    std::string name;
-    long daId = 0;  // digitAnalysisID as the vendor's file numbers it
-    std::string clause;
-};
-
-struct Member {
-    std::string pkid;         // bare, upper case
-    std::string instruction;  // bare pkid of the instruction
-    std::string tag;          // bare pkid of the tag
-};
-
-struct DialPlan {
-    std::string pkid;  // bare, upper case
-    std::string name;
-    std::string description;
-    std::vector<Tag> tags;
-    std::vector<Instruction> instructions;  // the six predefined ones first
-    std::vector<Member> members;
-};
+// The dial plans of the tests' model: pkids bare and in upper case, the
+// instructions with the six predefined ones first.
+using zentra_test::DialPlan;
+using zentra_test::Instruction;
+using zentra_test::Member;
+using zentra_test::Tag;
 
 // Rows of the host product's routing tables.
 struct RouteFilter {
@@ -102,9 +82,6 @@ struct Scenario {
     std::size_t droppedTags = 0, addedTags = 0;
     std::size_t droppedInstructions = 0, addedInstructions = 0;
 };
-
-// The names of the six predefined instructions, in file order.
-extern const char* const kPredefinedNames[6];
 
 // Builds the whole scenario. Throws std::invalid_argument for options that
 // cannot be met (fewer than six instructions, more members than pairs...).

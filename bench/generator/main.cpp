@@ -10,8 +10,9 @@
 // DIR/host.sql fills a fresh database of the stand-in schema with other dial
 // plans and their routes; DIR/routing.sql sets up routes on the installed plan
 // (they use only rows that v2 keeps) and DIR/detach.sql removes them again.
-// DIR/install.sql, upgrade.sql and removal.sql are the reference scripts: the
-// rows and statements of each operation, in one transaction, for sqlite3/psql.
+// DIR/install.sql is the new installation's reference script: the rows the
+// loader inserts, in one transaction, for sqlite3/psql (the upgrade's and the
+// removal's are recorded from the installer by zentra-bench-record).
 // DIR/summary.txt lists the counts as key=value lines.
 
 #include <cerrno>
@@ -50,7 +51,7 @@ void Write(const std::string& path, const std::string& content)
 std::string ServiceFile(const bench::DialPlan& plan, const char* version)
 {
     std::string text = "# Dial plan " + plan.name + ", " + version + "\r\n";
-    for (const bench::Tag& tag : plan.tags)
+    for (const zentra_test::Tag& tag : plan.tags)
         text += "tag " + tag.tag + " operator-max " + tag.operatorMax + "\r\n";
     return text;
 }
@@ -64,7 +65,7 @@ std::string ReadMe(const bench::DialPlan& plan, const char* version)
 void WriteVersion(const std::string& folder, const bench::DialPlan& plan, const char* version)
 {
     MakeFolder(folder);
-    Write(folder + "/" + plan.name + ".csv", bench::DialPlanCsv(plan));
+    Write(folder + "/" + plan.name + ".csv", zentra_test::CsvText(plan));
     Write(folder + "/" + plan.name, ServiceFile(plan, version));
     Write(folder + "/" + plan.name + "ReadMe.txt", ReadMe(plan, version));
 }
@@ -124,9 +125,7 @@ int main(int argc, char** argv)
             throw std::invalid_argument("--out is required");
 
         const bench::Scenario scenario = bench::BuildScenario(options);
-        const bench::UpgradeWork upgrade = bench::UpgradeStatements(scenario);
         const auto install = bench::InstallStatements(scenario);
-        const auto removal = bench::RemovalStatements(scenario);
 
         MakeFolder(out);
         WriteVersion(out + "/v1", scenario.first, "first version");
@@ -135,8 +134,6 @@ int main(int argc, char** argv)
         Write(out + "/routing.sql", bench::Script(bench::PlanRoutingStatements(scenario)));
         Write(out + "/detach.sql", bench::Script(bench::DetachStatements(scenario)));
         Write(out + "/install.sql", bench::Script(install));
-        Write(out + "/upgrade.sql", bench::Script(upgrade.statements));
-        Write(out + "/removal.sql", bench::Script(removal));
 
         const bench::DialPlan& first = scenario.first;
         const bench::DialPlan& second = scenario.second;
@@ -160,15 +157,6 @@ int main(int argc, char** argv)
             std::to_string(scenario.planRouting.filters.size() + scenario.planRouting.filterMembers.size() +
                            scenario.planRouting.patterns.size() + scenario.planRouting.routeLists.size()));
         add("install_statements", std::to_string(install.size()));
-        add("upgrade_statements", std::to_string(upgrade.statements.size()));
-        add("upgrade_obsolete_tags", std::to_string(upgrade.obsoleteTags));
-        add("upgrade_obsolete_instructions", std::to_string(upgrade.obsoleteInstructions));
-        add("upgrade_new_tags", std::to_string(upgrade.newTags));
-        add("upgrade_new_instructions", std::to_string(upgrade.newInstructions));
-        add("upgrade_predefined_members", std::to_string(upgrade.predefinedMembers));
-        add("upgrade_new_instruction_members", std::to_string(upgrade.newInstructionMembers));
-        add("upgrade_walk_log_lines", std::to_string(upgrade.walkLogLines));
-        add("removal_statements", std::to_string(removal.size()));
         Write(out + "/summary.txt", summary);
         return 0;
     } catch (const std::invalid_argument& error) {

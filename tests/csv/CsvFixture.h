@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/run/DialPlanPaths.h"
 #include "support/MachineTest.h"
 #include "support/TestSupport.h"
 
@@ -20,8 +21,9 @@ using zentra_test::Backend;
 
 using List = std::vector<std::string>;
 
-const std::string kZentra = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\";
-const std::string kDialPlan = "C:\\Program Files\\Norvane\\DialPlan\\";
+using zentra_run::DialPlanPaths;
+const std::string kZentra = zentra_run::kZentraFolder;
+const std::string kDialPlan = zentra_run::kDialPlanFolder;
 
 // The lines, each followed by the line end.
 inline std::string Lines(const List& lines, const std::string& end = "\r\n")
@@ -52,18 +54,9 @@ protected:
                      std::to_string(id) + ", '')");
     }
 
-    std::string logText(const std::string& name)
-    {
-        return zentra_test::ReadFile(prefix->hostPath(kZentra + name + "\\" + name + "_install.txt"));
-    }
+    std::string logText(const std::string& name) { return machineFile(DialPlanPaths(name).installLog()); }
 
     // Destroyed in reverse order: the boxes and the folders before the database.
 };
-
-const auto kEveryBackend = ::testing::Values(Backend::SQLite, Backend::PostgreSQL);
-inline std::string BackendTestName(const ::testing::TestParamInfo<Backend>& info)
-{
-    return zentra_test::BackendName(info.param);
-}
 
 }  // namespace csv_test

@@ -73,7 +73,7 @@ Fields Read(const std::string& content)
 TEST(CsvReaders, ReadsEveryFieldOfTheExampleFileWithEitherLineEnd)
 {
     zentra_test::WorkFolder work;
-    const std::string crlf = ReadFile(SourceDir() + "/examples/v1/Example.csv");
+    const std::string crlf = zentra_test::ExampleFile("v1", "Example.csv");
     std::string lf;
     std::copy_if(crlf.begin(), crlf.end(), std::back_inserter(lf), [](char c) { return c != '\r'; });
     ASSERT_NE(lf, crlf);

@@ -77,7 +77,7 @@ protected:
         WriteFile(name, "dialplan " + name + "\n");
         WriteFile(name + "ReadMe.txt", "read me");
         WriteFile("uninstall.exe", "uninstaller");
-        fs::create_directories(prefix->hostPath(kZentra + name));
+        fs::create_directories(hostPath(DialPlanPaths(name).folder()));
         useIds({1, 2, 4});
         CZentraSetup setup;
         ASSERT_EQ(setup.DBConnection(), 0);
@@ -140,6 +140,6 @@ TEST_P(InstallRoadTest, NameWithAQuoteAndAPercentSignIsLookedUpSafelyAndLoggedLi
     EXPECT_EQ(db->query("select name from DialPlan"), (Rows{{name}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, InstallRoadTest, kEveryBackend, BackendTestName);
+ZENTRA_ON_EVERY_BACKEND(InstallRoadTest);
 
 }  // namespace

@@ -68,8 +68,8 @@ protected:
     // The dial plan's folder and install log, as DialPlanMain sets them up.
     void useName(const std::string& name)
     {
-        fs::create_directories(prefix->hostPath(kZentra + name));
-        probe.setLogPath(kZentra + name + "\\" + name + "_install.txt");
+        fs::create_directories(hostPath(DialPlanPaths(name).folder()));
+        probe.setLogPath(DialPlanPaths(name).installLog());
     }
 
     // Checks that count message boxes were shown, the last one as given.
@@ -145,7 +145,7 @@ TEST_P(ReplaceDAIdTest, RewritesTheFileWithTheSmallestFreeIdsInFileOrder)
         const std::string rewritten = Lines(c.written) + "\r\n" + Lines(c.rest);
         EXPECT_EQ(ReadFile(c.name + ".csv"), rewritten);
         EXPECT_EQ(ReadFile(c.name + "_new.csv"), c.delivered);
-        EXPECT_EQ(ReadFile(prefix->hostPath(kZentra + c.name + "\\" + c.name + ".csv")), rewritten);
+        EXPECT_EQ(machineFile(DialPlanPaths(c.name).rewrittenCopy()), rewritten);
         EXPECT_EQ(logText(c.name), ExpectedLog(Concat({c.written, c.rest})));
         EXPECT_EQ(probe.csvPath(), c.name + ".csv");
         EXPECT_EQ(probe.newCsvPath(), c.name + "_new.csv");
@@ -179,7 +179,7 @@ TEST_P(ReplaceDAIdTest, FailuresLeaveTheDeliveredFileAsItWas)
     expectBoxes(1, "Foo.csv", "The dial plan file Foo.csv was not found");
     EXPECT_FALSE(FileExists("Foo.csv"));
     EXPECT_EQ(ReadFile("Foo_new.csv"), "an older delivery\r\n");
-    EXPECT_FALSE(FileExists(prefix->hostPath(kZentra + "Foo\\Foo.csv")));
+    EXPECT_FALSE(onMachine(DialPlanPaths("Foo").rewrittenCopy()));
     EXPECT_EQ(probe.csvPath(), "");
     EXPECT_EQ(logText("Foo"), "\n\nIn ReplaceDAId\n\nThe dial plan file Foo.csv was not found\n");
     EXPECT_EQ(probe.log(), nullptr);
@@ -195,10 +195,10 @@ TEST_P(ReplaceDAIdTest, FailuresLeaveTheDeliveredFileAsItWas)
     expectBoxes(3, "Bar.csv", "Cannot move the dial plan file Bar.csv to Bar_new.csv");
     EXPECT_EQ(ReadFile("Bar.csv"), Lines(kDelivered));
     EXPECT_EQ(probe.csvPath(), "");
-    EXPECT_FALSE(FileExists(prefix->hostPath(kZentra + "Bar\\Bar.csv")));
+    EXPECT_FALSE(onMachine(DialPlanPaths("Bar").rewrittenCopy()));
 
     // Without the dial plan's folder the copy fails; the rewrite itself is done.
-    probe.setLogPath(kZentra + "Baz\\Baz_install.txt");
+    probe.setLogPath(DialPlanPaths("Baz").installLog());
     WriteFile("Baz.csv", Lines(kDelivered));
     probe.ReplaceDAId("Baz");
     expectBoxes(4, "Baz.csv",
@@ -218,6 +218,6 @@ TEST_P(ReplaceDAIdTest, FailuresLeaveTheDeliveredFileAsItWas)
     EXPECT_EQ(logText("Qux"), "\n\nIn ReplaceDAId\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ReplaceDAIdTest, kEveryBackend, BackendTestName);
+ZENTRA_ON_EVERY_BACKEND(ReplaceDAIdTest);
 
 }  // namespace

@@ -10,11 +10,10 @@
 #include "platform/Win32.h"
 #include "support/InstallerProbe.h"
 #include "support/DialPlanModel.h"
+#include "support/MachineTest.h"
 #include "support/TestSupport.h"
 
 using zentra_test::Backend;
-using zentra_test::HostDatabase;
-using zentra_test::Prefix;
 
 namespace {
 
@@ -77,17 +76,9 @@ TEST_F(DataSourceTest, PublisherIsThisHostExactlyWithCase)
     EXPECT_EQ(8, probe.CheckPublisher());
 }
 
-// Each case gets a prefix and a fresh database; what the registry names is up
-// to the case.
-class DBConnectionTest : public ::testing::TestWithParam<Backend> {
+// What the registry names is up to the case; the machine's database at first.
+class DBConnectionTest : public zentra_test::MachineTest {
 protected:
-    void SetUp() override
-    {
-        ZENTRA_REQUIRE_BACKEND(GetParam());
-        prefix = std::make_unique<Prefix>(GetParam());
-        database = std::make_unique<HostDatabase>(GetParam());
-    }
-
     // The connection of setup reaches the host tables.
     static void ExpectHostTables(CZentraSetup& connected)
     {
@@ -99,19 +90,16 @@ protected:
         EXPECT_EQ(0, rows->getInt("n"));
     }
 
-    std::unique_ptr<Prefix> prefix;
-    std::unique_ptr<HostDatabase> database;
     CZentraSetup setup;
     CZentraSetupTestProbe probe{setup};
 };
 
 TEST_P(DBConnectionTest, ConnectsToTheRegisteredDatabaseAndKeepsTheConnection)
 {
-    prefix->registerDatabase(*database);
     ASSERT_EQ(0, setup.DBConnection());
     EXPECT_EQ(zentra_test::HostName(), probe.server());
-    EXPECT_EQ(database->database(), probe.database());
-    EXPECT_EQ("Driver={SQL Server};Server=" + zentra_test::HostName() + ";Database=" + database->database() +
+    EXPECT_EQ(db->database(), probe.database());
+    EXPECT_EQ("Driver={SQL Server};Server=" + zentra_test::HostName() + ";Database=" + db->database() +
                   ";Trusted_Connection=yes",
               probe.connectString());
     ExpectHostTables(setup);
@@ -124,7 +112,7 @@ TEST_P(DBConnectionTest, ConnectsToTheRegisteredDatabaseAndKeepsTheConnection)
 
 TEST_P(DBConnectionTest, AnotherServerIsNotThePublisher)
 {
-    prefix->registerDataSource("SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + database->database());
+    prefix->registerDataSource("SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + db->database());
     EXPECT_EQ(8, setup.DBConnection());
     EXPECT_FALSE(probe.connection());
     EXPECT_EQ("", probe.connectString()) << "no connection may be attempted";
@@ -147,9 +135,9 @@ TEST_P(DBConnectionTest, NoServerInTheRegistryIsAFailedConnection)
         {"the key without the value", key + "\"Other\"=\"SERVER=" + host + "\"\n"},
         {"an empty value", key + "\"DBConnection0\"=\"\"\n"},
         {"a value of another type", key + "\"DBConnection0\"=dword:00000001\n"},
-        {"a value too long for its buffer", key + "\"DBConnection0\"=\"SERVER=" + host + ";DATABASE=" +
-                                                database->database() + ";" + std::string(300, 'x') + "\"\n"},
-        {"no SERVER=", key + "\"DBConnection0\"=\"DATABASE=" + database->database() + "\"\n"},
+        {"a value too long for its buffer", key + "\"DBConnection0\"=\"SERVER=" + host + ";DATABASE=" + db->database() +
+                                                ";" + std::string(300, 'x') + "\"\n"},
+        {"no SERVER=", key + "\"DBConnection0\"=\"DATABASE=" + db->database() + "\"\n"},
         {"keys in lower case", key + "\"DBConnection0\"=\"server=" + host + ";database=x\"\n"},
         {"an empty server name", key + "\"DBConnection0\"=\"SERVER=;DATABASE=x\"\n"},
     };
@@ -182,23 +170,30 @@ TEST_P(DBConnectionTest, FailedConnectionAnswersOneAndRetries)
     EXPECT_EQ(1, setup.DBConnection());
     EXPECT_FALSE(probe.connection());
 
-    prefix->registerDatabase(*database);
+    prefix->registerDatabase(*db);
     EXPECT_EQ(0, setup.DBConnection());
     ExpectHostTables(setup);
 }
 
 TEST_P(DBConnectionTest, CopiesShareTheConnectionWhichIsClosedOnce)
 {
-    prefix->registerDatabase(*database);
     auto original = std::make_unique<CZentraSetup>();
     ASSERT_EQ(0, original->DBConnection());
     CZentraSetup copy(*original);
     CZentraSetup assigned;
     assigned = *original;
-    assigned = assigned;
 
     CZentraSetupTestProbe originalProbe(*original);
     CZentraSetupTestProbe assignedProbe(assigned);
+    // Assigning an object to itself changes nothing: it keeps its share of the
+    // connection and its values.
+    const long holders = assignedProbe.connection().use_count();
+    const CZentraSetup& itself = assigned;
+    assigned = itself;
+    EXPECT_EQ(holders, assignedProbe.connection().use_count());
+    EXPECT_EQ(originalProbe.server(), assignedProbe.server());
+    EXPECT_EQ(originalProbe.database(), assignedProbe.database());
+
     EXPECT_EQ(originalProbe.connection().get(), CZentraSetupTestProbe(copy).connection().get());
     EXPECT_EQ(originalProbe.connection().get(), assignedProbe.connection().get());
     EXPECT_EQ(originalProbe.connectString(), assignedProbe.connectString());
@@ -209,26 +204,11 @@ TEST_P(DBConnectionTest, CopiesShareTheConnectionWhichIsClosedOnce)
     ExpectHostTables(assigned);
 }
 
-TEST(InstallerObjectTest, FreshObjectHoldsNothing)
+TEST_P(DBConnectionTest, StepWithoutConnectionRaisesClearError)
 {
-    CZentraSetup setup;
-    CZentraSetupTestProbe probe(setup);
-    EXPECT_EQ(std::string(256, '\0'), std::string(probe.logPath(), 256));
-    EXPECT_EQ(nullptr, probe.log());
-    EXPECT_FALSE(probe.connection());
-    EXPECT_FALSE(probe.statement());
-    EXPECT_FALSE(probe.ddiInUse());
-    EXPECT_EQ(42, fnZentraSetup());
-    EXPECT_EQ(0, nZentraSetup);
-}
-
-TEST(InstallerObjectTest, StepWithoutConnectionRaisesClearError)
-{
-    Prefix prefix(Backend::SQLite);
-    zentra_test::WorkFolder work;
     zentra_test::WriteFile("Foo.csv", zentra_test::CsvText(zentra_test::MakeDialPlan("Foo", 0xF0000000u, 1)));
     ASSERT_TRUE(MakeSureDirectoryPathExists("C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo\\"));
-    CZentraSetup setup;
+    // The fixture's object has not been connected.
     try {
         setup.DialPlanMain("Foo");
         ADD_FAILURE() << "a step without a connection must raise";
@@ -237,7 +217,6 @@ TEST(InstallerObjectTest, StepWithoutConnectionRaisesClearError)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DBConnectionTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const auto& param) { return zentra_test::BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(DBConnectionTest);
 
 }  // namespace

@@ -132,8 +132,7 @@ TEST_P(Concurrency, TwoUpgradesOfOnePlan)
     sideBySide({"Metro"}, setupIn("a", {"Metro"}), setupIn("b", {"Metro"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Concurrency, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& param) { return BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(Concurrency);
 
 }  // namespace
 }  // namespace integrity_test

@@ -156,8 +156,7 @@ protected:
 TEST_P(FaultSweep, EveryWriteOfTheExampleFails) { sweep(false); }
 TEST_P(FaultSweep, EveryWriteOfAGeneratedPlanFails) { sweep(true); }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FaultSweep, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& param) { return BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(FaultSweep);
 
 }  // namespace
 }  // namespace integrity_test

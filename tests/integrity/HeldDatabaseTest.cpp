@@ -334,7 +334,7 @@ TEST_P(HeldDatabase, RunsThatFindAnotherRunHoldingTheDatabaseGoOnFromWhatItLeft)
         EXPECT_TRUE(capture() == inTurn) << Difference(capture(), inTurn);
         EXPECT_EQ(db->count("DialPlan", "name = '" + meeting.plan + "'"), meeting.installed ? 1 : 0);
         // Each machine has the files of its own runs only.
-        EXPECT_EQ(FileExists(prefix->hostPath(zentra_run::kDialPlanFolder + meeting.plan)), meeting.deployedHere);
+        EXPECT_EQ(onMachine(zentra_run::DialPlanPaths(meeting.plan).deployedDialPlanFile()), meeting.deployedHere);
         expectSound(meeting.deployedHere == meeting.installed ? std::vector<std::string>{meeting.plan}
                                                               : std::vector<std::string>{});
 
@@ -343,8 +343,7 @@ TEST_P(HeldDatabase, RunsThatFindAnotherRunHoldingTheDatabaseGoOnFromWhatItLeft)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, HeldDatabase, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& param) { return BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(HeldDatabase);
 
 }  // namespace
 }  // namespace integrity_test

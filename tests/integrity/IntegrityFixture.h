@@ -35,7 +35,7 @@ inline FileTree ExampleDelivery(const std::string& version)
 {
     FileTree files;
     for (const char* file : {"Example.csv", "Example", "ExampleReadMe.txt"})
-        files[file] = ReadFile(SourceDir() + "/examples/" + version + "/" + file);
+        files[file] = ExampleFile(version, file);
     return files;
 }
 inline FileTree ModelDelivery(const DialPlan& plan, const std::string& version)
@@ -153,9 +153,7 @@ protected:
     }
     Command uninstallOf(const std::string& name, const std::map<std::string, std::string>& extra = {}) const
     {
-        return {{UninstallProgramPath(), name},
-                environment(extra),
-                prefix->hostPath(std::string(zentra_run::kZentraFolder) + name)};
+        return {{UninstallProgramPath(), name}, environment(extra), hostPath(zentra_run::DialPlanPaths(name).folder())};
     }
 
     // Logs differ with every run, and the machine's run lock, empty, stays
@@ -205,10 +203,10 @@ protected:
             faults.push_back("digit-analysis ID held twice: " + row.at(0));
         for (const std::string& name : names) {
             const bool installed = db->count("DialPlan", "name = '" + name + "'") == 1;
-            for (const std::string& file : {std::string(zentra_run::kDialPlanFolder) + name,
-                                            std::string(zentra_run::kZentraFolder) + name + "\\uninstall.exe",
-                                            std::string(zentra_run::kZentraFolder) + name + "\\ReadMe.txt"})
-                if (FileExists(prefix->hostPath(file)) != installed)
+            const zentra_run::DialPlanPaths paths(name);
+            for (const std::string& file :
+                 {paths.deployedDialPlanFile(), paths.deployedUninstaller(), paths.deployedReadMe()})
+                if (onMachine(file) != installed)
                     faults.push_back(file + (installed ? " missing" : " left behind"));
         }
         EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);

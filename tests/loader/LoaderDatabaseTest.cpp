@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "loader/Quillet.h"
+#include "support/MachineTest.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -99,26 +100,17 @@ void SetField(Lines& lines, long number, std::size_t field, const std::string& v
 
 std::string LastError() { return CInstallCSVFileLastError(); }
 
-class Loader : public ::testing::TestWithParam<Backend> {
+class Loader : public zentra_test::MachineTest {
 protected:
-    void SetUp() override
-    {
-        ZENTRA_REQUIRE_BACKEND(GetParam());
-        prefix = std::make_unique<zentra_test::Prefix>(GetParam());
-        database = std::make_unique<zentra_test::HostDatabase>(GetParam());
-        work = std::make_unique<zentra_test::WorkFolder>();
-    }
-
     // Loads the file at path (a Windows path in the prefix, or one in the
     // working folder), written with text first.
     int load(const std::string& text, const std::string& path = "plan.csv", const char* user = "")
     {
-        zentra_test::WriteFile(path.find(':') != std::string::npos ? prefix->hostPath(path) : work->path() + "/" + path,
-                               text);
-        return CInstallCSVFile(zentra_test::HostName().c_str(), database->database().c_str(), user, "", path.c_str());
+        zentra_test::WriteFile(path.find(':') != std::string::npos ? hostPath(path) : work->path() + "/" + path, text);
+        return CInstallCSVFile(zentra_test::HostName().c_str(), db->database().c_str(), user, "", path.c_str());
     }
 
-    RowList rows() { return database->dialPlanRows(); }
+    RowList rows() { return db->dialPlanRows(); }
 
     void expectLoaded(const DialPlanSample& sample)
     {
@@ -132,17 +124,12 @@ protected:
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(rows(), expected);
         // Stored as an integer, not as text that looks like one.
-        EXPECT_EQ(database->scalar("select max(digitAnalysisID) from DigitDiscardInstruction"),
+        EXPECT_EQ(db->scalar("select max(digitAnalysisID) from DigitDiscardInstruction"),
                   std::to_string(sample.instructions.size()));
     }
-
-    std::unique_ptr<zentra_test::Prefix> prefix;
-    std::unique_ptr<zentra_test::HostDatabase> database;
-    std::unique_ptr<zentra_test::WorkFolder> work;
 };
 
-INSTANTIATE_TEST_SUITE_P(Backends, Loader, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const auto& test) { return zentra_test::BackendName(test.param); });
+ZENTRA_ON_EVERY_BACKEND(Loader);
 
 // Malformed files: kSample's lines spoilt, and the line that the message must
 // name with a piece of it. kSample's file has its DialPlan row at line 4, the
@@ -206,7 +193,7 @@ const Malformed kMalformed[] = {
 
 TEST_P(Loader, RefusesMalformedFilesNamingTheLineAndLoadsValidOnesExactly)
 {
-    const std::string before = database->snapshot();
+    const std::string before = db->snapshot();
     for (const Malformed& malformed : kMalformed) {
         SCOPED_TRACE(malformed.name);
         Lines lines = kSample.lines();
@@ -243,7 +230,7 @@ TEST_P(Loader, RefusesMalformedFilesNamingTheLineAndLoadsValidOnesExactly)
     // Only the last field may hold commas: the instruction's name cannot.
     EXPECT_EQ(load(liberal), QUILLET_FILE_REFUSED);
     EXPECT_EQ(LastError().substr(0, 19), "plan.csv: line 15: ");
-    EXPECT_EQ(database->snapshot(), before);
+    EXPECT_EQ(db->snapshot(), before);
     ASSERT_EQ(load(liberal.replace(liberal.find("Eleven, digits"), 14, "Eleven digits")), 0) << LastError();
     EXPECT_EQ(rows(), (RowList{{"DialPlan", plan, "Plan", "\"Quoted, not really\", 100%"},
                                {"Instruction", ddi, "Eleven digits", plan, "-12", "A, B,,C"},
@@ -266,7 +253,7 @@ TEST_P(Loader, RefusesMalformedFilesNamingTheLineAndLoadsValidOnesExactly)
         SCOPED_TRACE(v.what);
         for (const char* table :
              {"DigitDiscardInstructionMember", "DigitDiscardInstruction", "DialPlanTag", "DialPlan"})
-            database->exec(std::string("delete from ") + table);
+            db->exec(std::string("delete from ") + table);
         std::string text = Join(v.sample.lines(), v.end);
         if (std::string(v.end) == "\n")
             text.pop_back();
@@ -281,41 +268,41 @@ TEST_P(Loader, ADatabaseFailureLeavesNothingInserted)
     // Loads text: the load must fail with a message that begins with lead and
     // leave the database as it was.
     const auto fails = [this](const std::string& text, const std::string& lead) {
-        const std::string before = database->snapshot();
+        const std::string before = db->snapshot();
         EXPECT_EQ(load(text), QUILLET_DATABASE_FAILED);
         EXPECT_EQ(LastError().substr(0, lead.size()), lead) << LastError();
-        EXPECT_EQ(database->snapshot(), before);
+        EXPECT_EQ(db->snapshot(), before);
     };
     // A pkid already in the database, in the second batch of members (lines
     // 128 to 227): all rows before it, of every table, are gone again.
     const DialPlanSample sample(3, 8, 250);
-    database->exec("insert into DigitDiscardInstructionMember (pkid) values ('" + Bare(sample.members[150][0]) + "')");
+    db->exec("insert into DigitDiscardInstructionMember (pkid) values ('" + Bare(sample.members[150][0]) + "')");
     fails(Join(sample.lines()),
           "plan.csv: lines 128 to 227: the database refused a row of DigitDiscardInstructionMember: ");
-    database->exec("delete from DigitDiscardInstructionMember");
+    db->exec("delete from DigitDiscardInstructionMember");
 
     // Looked at again inside the transaction: a dial plan name already
     // installed, and a digit-analysis ID that another instruction holds.
-    database->exec("insert into DialPlan (pkid, name) values ('99999999-2222-3333-4444-555555555555', 'Example')");
+    db->exec("insert into DialPlan (pkid, name) values ('99999999-2222-3333-4444-555555555555', 'Example')");
     fails(Join(sample.lines()), "plan.csv: line 4: the dial plan \"Example\" is installed already");
-    database->exec("delete from DialPlan");
-    database->exec("insert into DigitDiscardInstruction (pkid, name, digitAnalysisID) values "
-                   "('99999999-2222-3333-4444-555555555555', 'Other', 3)");
+    db->exec("delete from DialPlan");
+    db->exec("insert into DigitDiscardInstruction (pkid, name, digitAnalysisID) values "
+             "('99999999-2222-3333-4444-555555555555', 'Other', 3)");
     fails(Join(sample.lines()),
           "plan.csv: line 18: the digitAnalysisID 3 is held by another digit discard instruction");
-    database->exec("delete from DigitDiscardInstruction");
+    db->exec("delete from DigitDiscardInstruction");
 
     // A row that a trigger silently drops is a failure, not a success.
     const std::string pkid = Bare(kSample.members[1][0]);
     if (GetParam() == Backend::SQLite) {
-        database->exec("create trigger DropMember before insert on DigitDiscardInstructionMember when NEW.pkid = '" +
-                       pkid + "' begin select raise(ignore); end");
+        db->exec("create trigger DropMember before insert on DigitDiscardInstructionMember when NEW.pkid = '" + pkid +
+                 "' begin select raise(ignore); end");
     } else {
-        database->exec("create function drop_member() returns trigger language plpgsql as "
-                       "$$ begin return null; end $$");
-        database->exec("create trigger DropMember before insert on DigitDiscardInstructionMember for each row "
-                       "when (NEW.pkid = '" +
-                       pkid + "') execute function drop_member()");
+        db->exec("create function drop_member() returns trigger language plpgsql as "
+                 "$$ begin return null; end $$");
+        db->exec("create trigger DropMember before insert on DigitDiscardInstructionMember for each row "
+                 "when (NEW.pkid = '" +
+                 pkid + "') execute function drop_member()");
     }
     fails(Join(kSample.lines()), "plan.csv: lines 27 to 32: the database did not insert every row into "
                                  "DigitDiscardInstructionMember (5 of 6)");
@@ -327,7 +314,7 @@ TEST_P(Loader, UserAndPasswordReachTheDatabase)
         GTEST_SKIP() << "SQLite has no users";
     EXPECT_EQ(load(Join(kSample.lines()), "plan.csv", "no_such_role"), QUILLET_DATABASE_FAILED);
     EXPECT_NE(LastError().find("no_such_role"), std::string::npos) << LastError();
-    EXPECT_EQ(database->count("DialPlan"), 0);
+    EXPECT_EQ(db->count("DialPlan"), 0);
     ASSERT_EQ(load(Join(kSample.lines()), "plan.csv", "postgres"), 0) << LastError();
     expectLoaded(kSample);
 }

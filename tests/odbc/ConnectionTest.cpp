@@ -28,7 +28,7 @@ TEST_P(ConnectionTest, AFailedConnectRaisesWithStateAndMessage)
         std::string connectString, state, fragment;
     } cases[] = {
         // A SQLite file below something that is not a folder cannot be made.
-        {"Driver={Zentra " + zentra_test::BackendName(backend()) + "};Server=" + host +
+        {"Driver={SQL Server};Server=" + host +
              ";Database=" + (postgres() ? "zentra_no_such_database" : "/dev/null/db.sqlite"),
          postgres() ? "08001" : "HY000",
          postgres() ? "database \"zentra_no_such_database\" does not exist" : "[SQLite]connect failed"},
@@ -244,7 +244,7 @@ TEST_P(ConnectionTest, StatementsAndResultsOutliveTheirConnection)
     EXPECT_EQ(queryInt(connection(), "SELECT COUNT(*) FROM items"), 5);
 }
 
-ODBC_TEST_INSTANTIATE(ConnectionTest);
+ZENTRA_ON_EVERY_BACKEND(ConnectionTest);
 
 }  // namespace
 }  // namespace odbc_test

@@ -408,7 +408,7 @@ TEST_P(StatementTest, GetIntReadsIntegersAndRefusesOtherTexts)
     EXPECT_FALSE(result->next());
 }
 
-ODBC_TEST_INSTANTIATE(StatementTest);
+ZENTRA_ON_EVERY_BACKEND(StatementTest);
 
 }  // namespace
 }  // namespace odbc_test

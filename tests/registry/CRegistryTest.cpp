@@ -236,14 +236,3 @@ TEST_F(CRegistryTest, SubkeysAndDeletion)
     EXPECT_EQ(0, other.SubkeyExists("Parent\\alpha\\inner"));
     EXPECT_EQ(2, other.DeleteSubkey("Parent\\alpha\\inner"));
 }
-
-TEST(RegistryTraceSink, SetSinkReturnsThePreviousSink)
-{
-    static int calls = 0;
-    const registry_trace::Sink counting = [](const char*) { ++calls; };
-    EXPECT_EQ(nullptr, registry_trace::SetSink(counting));  // discarding by default
-    RegistryTrace("text\r\n");
-    EXPECT_EQ(counting, registry_trace::SetSink(nullptr));
-    RegistryTrace("discarded\r\n");
-    EXPECT_EQ(1, calls);
-}

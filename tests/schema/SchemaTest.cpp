@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "odbc/odbc.h"
+#include "support/MachineTest.h"
 #include "support/TestSupport.h"
 
 namespace zentra_test {
@@ -81,14 +82,8 @@ std::string Insert(const TableIdentifiers& t, const std::vector<std::string>& id
     return "insert into " + t.table + " (" + columns + ") values (" + values + ")";
 }
 
-class SchemaTest : public ::testing::TestWithParam<Backend> {
+class SchemaTest : public MachineTest {
 protected:
-    void SetUp() override
-    {
-        ZENTRA_REQUIRE_BACKEND(GetParam());
-        db = std::make_unique<HostDatabase>(GetParam());
-    }
-
     // Runs a statement that must fail; the driver's message.
     std::string Rejected(const std::string& sql)
     {
@@ -110,8 +105,6 @@ protected:
         const auto rows = db->query("select " + columns + " from " + t.table);
         return rows.size() == 1 ? rows[0] : std::vector<std::string>{};
     }
-
-    std::unique_ptr<HostDatabase> db;
 };
 
 TEST_P(SchemaTest, IdentifiersAreStoredInUpperCaseWithoutBracesOnInsertAndUpdate)
@@ -241,7 +234,6 @@ TEST_P(SchemaTest, RowsOfTagsCanGoBeforeTheirMembers)
 // connect string of the database, shows in the snapshot under its table.
 TEST_P(SchemaTest, SupportReachesTheDatabaseAndSnapshotsEveryTable)
 {
-    Prefix prefix(GetParam());
     std::unique_ptr<odbc::Connection> connection(odbc::DriverManager::getConnection(db->connectString()));
     std::unique_ptr<odbc::Statement> statement(connection->createStatement());
     int n = 0;
@@ -254,8 +246,7 @@ TEST_P(SchemaTest, SupportReachesTheDatabaseAndSnapshotsEveryTable)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SchemaTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& param) { return BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(SchemaTest);
 
 }  // namespace
 }  // namespace zentra_test

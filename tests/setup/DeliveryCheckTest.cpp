@@ -9,14 +9,13 @@
 #include <functional>
 #include <string>
 
+#include "installer/run/DialPlanPaths.h"
 #include "setup/SetupMachineTest.h"
 #include "support/DialPlanModel.h"
 
 using namespace zentra_test;
 
 namespace {
-
-const std::string kZentra = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\";
 
 using Spoil = std::function<std::string(std::string)>;
 // A spoil that replaces the first from in the text by to.
@@ -31,14 +30,11 @@ protected:
     RowList install(const std::string& version, const std::string& csv = "")
     {
         deliver(version, csv);
-        const ProgramResult result = setup({"Example"});
+        const ProgramResult result = runSetup({"Example"});
         EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
         return db->dialPlanRows();
     }
-    void uninstall()
-    {
-        ASSERT_EQ(RunProgram({UninstallProgramPath(), "Example"}, prefix->environment(), work->path()).exitCode, 0);
-    }
+    void uninstall() { ASSERT_EQ(runUninstall({"Example"}).exitCode, 0); }
 };
 
 // Each damage spoils the example (v1 on the new installation's road, v2 on the
@@ -85,7 +81,7 @@ TEST_P(DeliveryCheckTest, DamagedFilesAreRefusedOnBothRoadsWithNothingTouched)
             const std::string before = db->snapshot();
             FileTree expected = files({"Zentra.lock"});
 
-            const ProgramResult result = setup({name});
+            const ProgramResult result = runSetup({name});
 
             EXPECT_EQ(result.exitCode, 8) << result.out << result.err;
             EXPECT_NE(result.err.find("[MessageBox] Installation Failed\nThe dial plan file " + name +
@@ -96,7 +92,7 @@ TEST_P(DeliveryCheckTest, DamagedFilesAreRefusedOnBothRoadsWithNothingTouched)
             EXPECT_EQ(db->snapshot(), before);
             // The run's log says why; nothing else was written anywhere.
             FileTree after = files({"Zentra.lock"});
-            const std::string log = prefix->hostPath(kZentra + name + "\\" + name + "_install.txt");
+            const std::string log = hostPath(zentra_run::DialPlanPaths(name).installLog());
             EXPECT_NE(after[log].find("The dial plan file is refused: " + name + ".csv: line "), std::string::npos);
             expected[log] = after[log];
             EXPECT_EQ(after, expected);
@@ -159,7 +155,7 @@ TEST_P(DeliveryCheckTest, NewInstructionIdsAndLowerCasePkidsOfAnUpgradeAreHandle
                         "0D0D0D0D-0000-4000-8000-000000000002", "9001", ""});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(rows, expected);
-    const std::string log = ReadFile(prefix->hostPath(kZentra + "Example\\Example_install.txt"));
+    const std::string log = machineFile(zentra_run::DialPlanPaths("Example").installLog());
     EXPECT_NE(log.find("NewDDI Carrier Access: the file's digitAnalysisID 9001 is held by another instruction; it "
                        "gets 10\n"),
               std::string::npos);
@@ -167,7 +163,6 @@ TEST_P(DeliveryCheckTest, NewInstructionIdsAndLowerCasePkidsOfAnUpgradeAreHandle
               std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DeliveryCheckTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& param) { return BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(DeliveryCheckTest);
 
 }  // namespace

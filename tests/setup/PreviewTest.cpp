@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "installer/run/DialPlanPaths.h"
 #include "setup/SetupMachineTest.h"
 
 using namespace zentra_test;
@@ -18,7 +19,6 @@ using nlohmann::json;
 
 namespace {
 
-const std::string kZentra = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\";
 const std::string kPlan = "3E9A708C-A013-5028-AA5A-C48DC6A7F5AB";
 // The example's tag and instruction that v2 drops.
 const std::string kDroppedTag = "D84DC8DF-9801-57BB-9965-1102D6A7F187";
@@ -100,7 +100,7 @@ protected:
     json run(std::vector<std::string> arguments, int expectedStatus)
     {
         arguments.insert(arguments.begin(), "--json");
-        const ProgramResult result = setup(arguments);
+        const ProgramResult result = runSetup(arguments);
         EXPECT_EQ(result.exitCode, expectedStatus) << result.out << result.err;
         const json document = json::parse(result.out);
         for (const char* field : kFields)
@@ -169,7 +169,7 @@ TEST_P(PreviewTest, ADryRunTellsExactlyWhatTheRunThenDoesAndKeepsNothing)
             db->exec("delete from RouteFilterMember");
     }
     // The preview's own log, in the dial plan's folder, tells the preview.
-    EXPECT_NE(ReadFile(prefix->hostPath(kZentra + "Example\\Example_preview.txt")).find("DeleteObsoleteTags"),
+    EXPECT_NE(machineFile(zentra_run::DialPlanPaths("Example").previewLog()).find("DeleteObsoleteTags"),
               std::string::npos);
 }
 
@@ -204,7 +204,7 @@ TEST_P(PreviewTest, RefusalsNameTheRowsThatBlockThem)
                                                  {"text", "The DDIs Intl Operator are associated with Route Lists but "
                                                           "are deleted in the new dial plan version"}}}));
     const std::string line = list["text"].get<std::string>() + "\n";
-    const ProgramResult human = setup({"Example"});
+    const ProgramResult human = runSetup({"Example"});
     EXPECT_NE(human.out.find("\n  " + line), std::string::npos) << human.out;
 
     // A removal refused by the route list names it as well.
@@ -262,7 +262,6 @@ TEST_P(PreviewTest, StatusShowsNoDifferenceAgainstTheOwnFileAndTheUpgradeAgainst
             EXPECT_TRUE(document.contains(field)) << field;
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, PreviewTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& param) { return BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(PreviewTest);
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "support/MachineTest.h"
 
@@ -16,7 +15,7 @@ class SetupMachineTest : public MachineTest {
 protected:
     static std::string example(const std::string& version, const std::string& file)
     {
-        return ReadFile(SourceDir() + "/examples/" + version + "/" + file);
+        return ExampleFile(version, file);
     }
 
     // Delivers a version of the example as the dial plan name, with csv in
@@ -29,12 +28,6 @@ protected:
         WriteFile(name + "ReadMe.txt", example(version, "ExampleReadMe.txt"));
         WriteFile("uninstall.exe", "uninstaller");
         std::filesystem::remove(name + "_new.csv");
-    }
-
-    ProgramResult setup(std::vector<std::string> arguments)
-    {
-        arguments.insert(arguments.begin(), SetupProgramPath());
-        return RunProgram(arguments, prefix->environment(), work->path());
     }
 
     // The files of drive C: and of the working folder by host path, with their

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "installer/run/DialPlanPaths.h"
+#include "setup/SetupMachineTest.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -21,9 +23,6 @@ using namespace zentra_test;
 using Rows = std::vector<std::vector<std::string>>;
 
 namespace {
-
-const std::string kZentra = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\";
-const std::string kDialPlan = "C:\\Program Files\\Norvane\\DialPlan\\";
 
 // The rows of one section of a dial-plan file, in file order, as the database
 // should hold them: pkids without braces (the example's only braces), the last
@@ -55,39 +54,21 @@ Rows Sorted(Rows rows)
     return rows;
 }
 
-class SetupProgramTest : public ::testing::TestWithParam<Backend> {
+// The example's paths on the machine.
+const zentra_run::DialPlanPaths kExample("Example");
+
+// A folder's path without its closing backslash: where a file would stand in
+// its way.
+std::string WithoutBackslash(const std::string& folder) { return folder.substr(0, folder.size() - 1); }
+
+class SetupProgramTest : public SetupMachineTest {
 protected:
     void SetUp() override
     {
-        ZENTRA_REQUIRE_BACKEND(GetParam());
-        prefix = std::make_unique<Prefix>(GetParam());
-        db = std::make_unique<HostDatabase>(GetParam());
-        prefix->registerDatabase(*db);
-        deliver("v1");
+        SetupMachineTest::SetUp();
+        if (!IsSkipped())
+            deliver("v1");
     }
-
-    static std::string example(const std::string& version, const std::string& file)
-    {
-        return ReadFile(SourceDir() + "/examples/" + version + "/" + file);
-    }
-
-    // Copies a version of the example into the working folder, with an uninstaller.
-    void deliver(const std::string& version)
-    {
-        for (const char* file : {"Example.csv", "Example", "ExampleReadMe.txt"})
-            WriteFile(file, example(version, file));
-        WriteFile("uninstall.exe", "uninstaller of the Example dial plan");
-    }
-
-    ProgramResult run(const std::vector<std::string>& arguments)
-    {
-        std::vector<std::string> argv{SetupProgramPath()};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return RunProgram(argv, prefix->environment(), work.path());
-    }
-
-    std::string deployed(const std::string& windowsPath) { return ReadFile(prefix->hostPath(windowsPath)); }
-    bool isDeployed(const std::string& windowsPath) { return FileExists(prefix->hostPath(windowsPath)); }
 
     std::string examplePkid() { return db->scalar("select pkid from DialPlan where name = 'Example'"); }
     Rows installedInstructions()
@@ -119,10 +100,13 @@ protected:
             instructions[k][3] = ids[k];
         EXPECT_EQ(installedInstructions(), instructions);
     }
+};
 
-    std::unique_ptr<Prefix> prefix;
-    std::unique_ptr<HostDatabase> db;
-    WorkFolder work;
+// A new machine has neither C:\Program Files\Norvane\DialPlan nor the Zentra
+// folders yet.
+class NewMachineTest : public SetupProgramTest {
+protected:
+    NewMachineTest() { folders = Prefix::Folders::Missing; }
 };
 
 TEST_P(SetupProgramTest, InstallsTheExampleNextToAnotherDialPlanWithFreeIds)
@@ -135,7 +119,7 @@ TEST_P(SetupProgramTest, InstallsTheExampleNextToAnotherDialPlanWithFreeIds)
                              "clause) values ('{0D0D0D0D-0000-4000-8000-00000000010") +
                  id + "}', 'Other" + id + "', '{0D0D0D0D-0000-4000-8000-000000000001}', " + id + ", '')");
 
-    const ProgramResult result = run({"Example"});
+    const ProgramResult result = runSetup({"Example"});
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
 
     // Exactly the file's rows, with new digit-analysis IDs that skip 1, 2 and 4.
@@ -147,28 +131,26 @@ TEST_P(SetupProgramTest, InstallsTheExampleNextToAnotherDialPlanWithFreeIds)
     EXPECT_EQ(db->count("DigitDiscardInstruction", "digitAnalysisID in (1, 2, 4) and name like 'Other%'"), 3);
     EXPECT_EQ(db->count("DigitDiscardInstructionMember"), 61);
 
-    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
-    EXPECT_EQ(deployed(kZentra + "Example\\ReadMe.txt"), example("v1", "ExampleReadMe.txt"));
-    EXPECT_EQ(deployed(kZentra + "Example\\uninstall.exe"), "uninstaller of the Example dial plan");
+    EXPECT_EQ(machineFile(kExample.deployedDialPlanFile()), example("v1", "Example"));
+    EXPECT_EQ(machineFile(kExample.deployedReadMe()), example("v1", "ExampleReadMe.txt"));
+    EXPECT_EQ(machineFile(kExample.deployedUninstaller()), ReadFile("uninstall.exe"));
 }
 
 TEST_P(SetupProgramTest, RefusedOrFailedRunsChangeNothingOrReportTheirFailure)
 {
     const std::string before = db->snapshot();
-    const std::vector<std::vector<std::string>> unusable = {{"Bad|Name"}, {}, {"Example", "Extra"}, {"--no-such"}};
-    for (const auto& arguments : unusable)
-        EXPECT_EQ(run(arguments).exitCode, 2) << ::testing::PrintToString(arguments);
+    EXPECT_EQ(runSetup({"Bad|Name"}).exitCode, 2);
 
     fs::remove("Example.csv");
-    EXPECT_EQ(run({"Example"}).exitCode, 3);
-    EXPECT_FALSE(isDeployed(kZentra + "Example"));
+    EXPECT_EQ(runSetup({"Example"}).exitCode, 3);
+    EXPECT_FALSE(onMachine(WithoutBackslash(kExample.folder())));
 
     // A damaged file: a tag pkid that is no GUID, refused before anything else.
     std::string file = example("v1", "Example.csv");
     const std::string tag = "{F9E9267B-ABE0-58B3-B612-2CC6D41BB706},INTERNATIONAL-ACCESS";
     ASSERT_NE(file.find(tag), std::string::npos);
     WriteFile("Example.csv", file.replace(file.find(tag), tag.size(), "{NOT-A-GUID},INTERNATIONAL-ACCESS"));
-    ProgramResult result = run({"Example"});
+    ProgramResult result = runSetup({"Example"});
     EXPECT_EQ(result.exitCode, 8) << result.out << result.err;
     EXPECT_NE(result.err.find("[MessageBox] Installation Failed\nThe dial plan file Example.csv cannot be installed; "
                               "nothing has been changed.\nExample.csv: line 9: pkid \"{NOT-A-GUID}\""),
@@ -180,84 +162,113 @@ TEST_P(SetupProgramTest, RefusedOrFailedRunsChangeNothingOrReportTheirFailure)
     // deployed, and the delivered file as it was.
     deliver("v1");
     FailWrites(*db, "reject_tag", "DialPlanTag", "INSERT", "NEW.tag = 'INTERNATIONAL-ACCESS'", "rejected by the test");
-    result = run({"Example"});
+    result = runSetup({"Example"});
     EXPECT_EQ(result.exitCode, 6) << result.out << result.err;
     EXPECT_NE(result.out.find("rejected by the test"), std::string::npos) << result.out;
-    EXPECT_EQ(deployed(kZentra + "Example\\Example_install.txt").find("Copied"), std::string::npos);
+    EXPECT_EQ(machineFile(kExample.installLog()).find("Copied"), std::string::npos);
     EXPECT_EQ(ReadFile("Example.csv"), example("v1", "Example.csv"));
     EXPECT_FALSE(FileExists("Example_new.csv"));
-    EXPECT_FALSE(isDeployed(kZentra + "Example\\Example.csv"));
+    EXPECT_FALSE(onMachine(kExample.rewrittenCopy()));
     db->exec(GetParam() == Backend::SQLite ? "DROP TRIGGER reject_tag" : "DROP TRIGGER reject_tag ON DialPlanTag");
 
     const std::string missing =
         GetParam() == Backend::SQLite ? "/nonexistent-folder/none.db" : "zentra_no_such_database";
     prefix->registerDataSource("SERVER=" + HostName() + ";DATABASE=" + missing);
-    EXPECT_EQ(run({"Example"}).exitCode, 4);
-    EXPECT_EQ(run({"--connect-only"}).exitCode, 1);
+    EXPECT_EQ(runSetup({"Example"}).exitCode, 4);
+    EXPECT_EQ(runSetup({"--connect-only"}).exitCode, 1);
 
     EXPECT_EQ(db->snapshot(), before);
     for (const std::string& path :
-         {kDialPlan + "Example", kZentra + "Example\\uninstall.exe", kZentra + "Example\\ReadMe.txt"})
-        EXPECT_FALSE(isDeployed(path)) << path;
+         {kExample.deployedDialPlanFile(), kExample.deployedUninstaller(), kExample.deployedReadMe()})
+        EXPECT_FALSE(onMachine(path)) << path;
 
     // Without the dial-plan file the installation is not reported as done.
     prefix->registerDatabase(*db);
     deliver("v1");
     fs::remove("Example");
-    EXPECT_EQ(run({"Example"}).exitCode, 9);
-    EXPECT_FALSE(isDeployed(kDialPlan + "Example"));
+    EXPECT_EQ(runSetup({"Example"}).exitCode, 9);
+    EXPECT_FALSE(onMachine(kExample.deployedDialPlanFile()));
 }
 
 TEST_P(SetupProgramTest, ConnectOnlyAndAMachineThatIsNotThePublisher)
 {
-    ProgramResult result = run({"--connect-only"});
+    ProgramResult result = runSetup({"--connect-only"});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("DBConnection: 0\n"), std::string::npos) << result.out;
 
     // The publisher is another host: the files only are deployed.
     prefix->registerDataSource("SERVER=not-" + HostName() + ";DATABASE=" + db->database());
-    result = run({"--connect-only"});
+    result = runSetup({"--connect-only"});
     EXPECT_EQ(result.exitCode, 8);
     EXPECT_NE(result.out.find("DBConnection: 8\n"), std::string::npos) << result.out;
 
     const std::string before = db->snapshot();
-    result = run({"Example"});
+    result = runSetup({"Example"});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("not the database publisher (8)"), std::string::npos) << result.out;
     EXPECT_EQ(db->snapshot(), before);
-    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
-    EXPECT_EQ(deployed(kZentra + "Example\\ReadMe.txt"), example("v1", "ExampleReadMe.txt"));
-    EXPECT_TRUE(isDeployed(kZentra + "Example\\uninstall.exe"));
+    EXPECT_EQ(machineFile(kExample.deployedDialPlanFile()), example("v1", "Example"));
+    EXPECT_EQ(machineFile(kExample.deployedReadMe()), example("v1", "ExampleReadMe.txt"));
+    EXPECT_TRUE(onMachine(kExample.deployedUninstaller()));
     // Nothing was rewritten.
     EXPECT_EQ(ReadFile("Example.csv"), example("v1", "Example.csv"));
-    EXPECT_EQ(deployed(kZentra + "Example\\Example_install.txt").substr(0, 30), "\nThe dial plan file is Example");
+    EXPECT_EQ(machineFile(kExample.installLog()).substr(0, 30), "\nThe dial plan file is Example");
 }
 
-// A new machine has neither C:\Program Files\Norvane\DialPlan nor the Zentra
-// folders: the setup program makes them, on the publisher and elsewhere.
-TEST_P(SetupProgramTest, InstallsOnAMachineWithoutTheProgramFolders)
+// The setup program makes the program folders, on the publisher and elsewhere.
+TEST_P(NewMachineTest, InstallsOnAMachineWithoutTheProgramFolders)
 {
     for (const bool publisher : {true, false}) {
         SCOPED_TRACE(publisher ? "the publisher" : "a machine that is not the publisher");
-        db = std::make_unique<HostDatabase>(GetParam());
-        prefix.reset();
-        prefix = std::make_unique<Prefix>(GetParam(), Prefix::Folders::Missing);
-        ASSERT_FALSE(FileExists(prefix->hostPath("C:\\Program Files\\Norvane")));
+        fs::remove_all(hostPath("C:\\Program Files"));
+        ASSERT_FALSE(onMachine("C:\\Program Files\\Norvane"));
         prefix->registerDataSource("SERVER=" + std::string(publisher ? "" : "not-") + HostName() +
                                    ";DATABASE=" + db->database());
-        deliver("v1");
+        const std::string before = db->snapshot();
 
-        const ProgramResult result = run({"Example"});
+        const ProgramResult result = runSetup({"Example"});
 
         EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
         if (publisher)
             expectInstalled(example("v1", "Example.csv"), {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"});
         else
-            EXPECT_EQ(db->count("DialPlan"), 0);
-        EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
-        EXPECT_EQ(deployed(kZentra + "Example\\ReadMe.txt"), example("v1", "ExampleReadMe.txt"));
-        EXPECT_TRUE(isDeployed(kZentra + "Example\\uninstall.exe"));
+            EXPECT_EQ(db->snapshot(), before);
+        EXPECT_EQ(machineFile(kExample.deployedDialPlanFile()), example("v1", "Example"));
+        EXPECT_EQ(machineFile(kExample.deployedReadMe()), example("v1", "ExampleReadMe.txt"));
+        EXPECT_TRUE(onMachine(kExample.deployedUninstaller()));
     }
+}
+
+// A command line that cannot be used: one line that names the problem, one
+// that points at the full text, and nothing done.
+TEST_P(SetupProgramTest, UsageErrorsNameTheProblemAndPointAtTheHelp)
+{
+    const std::string before = db->snapshot();
+    const struct {
+        std::vector<std::string> arguments;
+        std::string problem;
+    } cases[] = {
+        {{}, "the dial plan's name is missing"},
+        {{"--no-such", "Example"}, "unknown option --no-such"},
+        {{"Example", "Extra"}, "one dial plan name at most"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arguments));
+        const ProgramResult result = runSetup(c.arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.err, "zentra-setup: " + c.problem + "\nTry 'zentra-setup --help'.\n");
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(db->snapshot(), before);
+    EXPECT_FALSE(onMachine(WithoutBackslash(kExample.folder())));
+
+    // The full text goes to standard output.
+    const ProgramResult help = runSetup({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("\nUsage: zentra-setup [--json] [--lock-timeout SECONDS] NAME\n"), std::string::npos)
+        << help.out;
+    EXPECT_NE(help.out.find("\n   2  usage error, or a dial plan name that cannot be used\n"), std::string::npos);
+    EXPECT_EQ(help.err, "");
 }
 
 // Nothing is checked against a database, so nothing is deployed: a folder that
@@ -273,40 +284,40 @@ TEST_P(SetupProgramTest, NoFolderOrNoServerChangesNothing)
         std::string dataSource;  // "(none)": no DBConnection0 at all
         int exitCode;
     } cases[] = {
-        {"the dial-plan folder is a file", kDialPlan.substr(0, kDialPlan.size() - 1), registered, 10},
-        {"the dial plan's own folder is a file", kZentra + "Example", registered, 10},
+        {"the dial-plan folder is a file", WithoutBackslash(zentra_run::kDialPlanFolder), registered, 10},
+        {"the dial plan's own folder is a file", WithoutBackslash(kExample.folder()), registered, 10},
         {"no data source registered", "", "(none)", 4},
         {"an empty data source", "", "", 4},
         {"a data source without SERVER=", "", "DATABASE=" + db->database(), 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove_all(prefix->hostPath("C:\\Program Files"));
+        fs::remove_all(hostPath("C:\\Program Files"));
         if (!c.blocker.empty())
-            WriteFile(prefix->hostPath(c.blocker), "not a folder\n");  // with its parent folders
+            WriteFile(hostPath(c.blocker), "not a folder\n");  // with its parent folders
         if (c.dataSource == "(none)")
             fs::remove(prefix->path() + "/system.reg");
         else
             prefix->registerDataSource(c.dataSource);
 
-        const ProgramResult result = run({"Example"});
+        const ProgramResult result = runSetup({"Example"});
 
         EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
         if (c.exitCode == 4) {
             EXPECT_NE(result.err.find("DBConnection0"), std::string::npos) << result.err;
-            EXPECT_EQ(run({"--connect-only"}).exitCode, 1);
+            EXPECT_EQ(runSetup({"--connect-only"}).exitCode, 1);
         }
         EXPECT_EQ(db->snapshot(), before);
         EXPECT_EQ(ReadFile("Example.csv"), example("v1", "Example.csv"));
         for (const std::string& path :
-             {kDialPlan + "Example", kZentra + "Example\\uninstall.exe", kZentra + "Example\\ReadMe.txt"})
-            EXPECT_FALSE(isDeployed(path)) << path;
+             {kExample.deployedDialPlanFile(), kExample.deployedUninstaller(), kExample.deployedReadMe()})
+            EXPECT_FALSE(onMachine(path)) << path;
     }
 }
 
 TEST_P(SetupProgramTest, UpgradeIsRefusedWhileADroppedTagIsInUseAndThenDone)
 {
-    ASSERT_EQ(run({"Example"}).exitCode, 0);
+    ASSERT_EQ(runSetup({"Example"}).exitCode, 0);
     std::map<std::string, std::string> v1Ids;  // digit-analysis IDs by pkid
     for (const auto& row : installedInstructions())
         v1Ids[row[0]] = row[3];
@@ -320,14 +331,14 @@ TEST_P(SetupProgramTest, UpgradeIsRefusedWhileADroppedTagIsInUseAndThenDone)
     const std::string before = db->snapshot();
     deliver("v2");
 
-    ProgramResult result = run({"Example"});
+    ProgramResult result = runSetup({"Example"});
     EXPECT_EQ(result.exitCode, 5) << result.out << result.err;
     EXPECT_EQ(db->snapshot(), before);
-    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
+    EXPECT_EQ(machineFile(kExample.deployedDialPlanFile()), example("v1", "Example"));
 
     db->exec("delete from RouteFilterMember");
     db->exec("delete from RouteFilter");
-    result = run({"Example"});
+    result = runSetup({"Example"});
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("upgraded (7)"), std::string::npos) << result.out;
     // Kept instructions keep their installed IDs; the new one has the file's.
@@ -336,24 +347,24 @@ TEST_P(SetupProgramTest, UpgradeIsRefusedWhileADroppedTagIsInUseAndThenDone)
     for (const auto& row : SectionRows(v2, "Table:DigitDiscardInstruction,,,,", 5))
         ids.push_back(v1Ids.count(row[0]) != 0 ? v1Ids[row[0]] : row[3]);
     expectInstalled(v2, ids);
-    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v2", "Example"));
-    EXPECT_EQ(deployed(kZentra + "Example\\ReadMe.txt"), example("v2", "ExampleReadMe.txt"));
+    EXPECT_EQ(machineFile(kExample.deployedDialPlanFile()), example("v2", "Example"));
+    EXPECT_EQ(machineFile(kExample.deployedReadMe()), example("v2", "ExampleReadMe.txt"));
 }
 
 TEST_P(SetupProgramTest, AnotherRunOnThisMachineIsWaitedForAndThenStops)
 {
-    ASSERT_EQ(run({"Example"}).exitCode, 0);
+    ASSERT_EQ(runSetup({"Example"}).exitCode, 0);
     deliver("v2");
     const std::string before = db->snapshot();
     // Another process holds the machine's run lock for a while.
-    const std::string lock = prefix->hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra.lock");
+    const std::string lock = hostPath("C:\\Program Files\\Norvane\\Orvilex\\Zentra.lock");
     std::thread holder([&lock] { RunProgram({"flock", lock, "sleep", "4"}, {}, ""); });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
-    const ProgramResult setup = run({"--lock-timeout", "1", "Example"});
+    const ProgramResult setup = runSetup({"--lock-timeout", "1", "Example"});
     std::map<std::string, std::string> environment = prefix->environment();
     environment["ZENTRA_LOCK_TIMEOUT"] = "1";
-    const ProgramResult removal = RunProgram({UninstallProgramPath(), "Example"}, environment, work.path());
+    const ProgramResult removal = RunProgram({UninstallProgramPath(), "Example"}, environment, work->path());
     holder.join();
 
     EXPECT_EQ(setup.exitCode, 11) << setup.out << setup.err;
@@ -367,14 +378,14 @@ TEST_P(SetupProgramTest, AnotherRunOnThisMachineIsWaitedForAndThenStops)
         EXPECT_NE(result->err.find("Zentra.lock) longer than the wait allows"), std::string::npos) << result->err;
     }
     EXPECT_EQ(db->snapshot(), before);
-    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v1", "Example"));
+    EXPECT_EQ(machineFile(kExample.deployedDialPlanFile()), example("v1", "Example"));
 
     // Once it is free, the run goes ahead.
-    EXPECT_EQ(run({"Example"}).exitCode, 0);
-    EXPECT_EQ(deployed(kDialPlan + "Example"), example("v2", "Example"));
+    EXPECT_EQ(runSetup({"Example"}).exitCode, 0);
+    EXPECT_EQ(machineFile(kExample.deployedDialPlanFile()), example("v2", "Example"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SetupProgramTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& param) { return BackendName(param.param); });
+ZENTRA_ON_EVERY_BACKEND(SetupProgramTest);
+ZENTRA_ON_EVERY_BACKEND(NewMachineTest);
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 
-// A dial plan as a test builds it: one model, written in the delivered file
-// format, or as the rows that the database holds once it is installed.
+// A dial plan as a test or a benchmark builds it: one model, written in the
+// delivered file format, or as the rows that the database holds once it is
+// installed.
 
 #include <algorithm>
 #include <cctype>
@@ -9,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "dialplanfile/DialPlanFile.h"
+
 namespace zentra_test {
 
-inline const char* const kPredefined[6] = {"NoDigits",          "PreDot",          "PreAt", "Trailing-#",
-                                           "PreDot Trailing-#", "PreAt Trailing-#"};
-inline const char* const kPredefinedClauses[6] = {
+// The clauses that a first version gives the predefined instructions.
+inline const char* const kPredefinedClauses[dialplan::kPredefinedCount] = {
     "", "PRE-DOT", "PRE-AT", "TRAILING-#", "PRE-DOT TRAILING-#", "PRE-AT TRAILING-#"};
 
 // Upper-case GUID text as the host database prints it.
@@ -36,7 +38,7 @@ struct Tag {
 };
 struct Instruction {
     std::string pkid, name;
-    int analysisId;
+    int analysisId = 0;
     std::string clause;
 };
 struct Member {
@@ -78,8 +80,9 @@ struct DialPlan {
 inline DialPlan MakeDialPlan(const std::string& name, unsigned group, int tagCount)
 {
     DialPlan plan{Guid(group, 1), name, name + " dial plan", {}, {}, {}};
-    for (unsigned k = 0; k < 6; ++k)
-        plan.instructions.push_back({Guid(group + 0x100u, k), kPredefined[k], int(k) + 1, kPredefinedClauses[k]});
+    for (unsigned k = 0; k < dialplan::kPredefinedCount; ++k)
+        plan.instructions.push_back(
+            {Guid(group + 0x100u, k), dialplan::kPredefinedInstructions[k], int(k) + 1, kPredefinedClauses[k]});
     for (int t = 0; t < tagCount; ++t)
         plan.tags.push_back({Guid(group + 0x200u, unsigned(t)), name + "-TAG-" + std::to_string(t), "f", "1"});
     for (const Instruction& i : plan.instructions)

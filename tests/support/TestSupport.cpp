@@ -16,8 +16,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "installer/SqlText.h"
 #include "odbc/odbc.h"
 #include "platform/Platform.h"
+#include "support/DialPlanModel.h"
 
 extern char** environ;
 
@@ -381,6 +383,27 @@ void FailWrites(HostDatabase& db, const std::string& name, const std::string& ta
             (condition.empty() ? "" : " WHEN (" + condition + ")") + " EXECUTE FUNCTION " + name + "()");
 }
 
+void InsertDialPlan(HostDatabase& db, const DialPlan& plan)
+{
+    // into: the table and its columns.
+    const auto insert = [&db](const std::string& into, const std::vector<std::string>& values) {
+        std::string sql = "insert into " + into + " values ('" + SqlQuote(values.at(0)) + "'";
+        for (std::size_t k = 1; k < values.size(); ++k)
+            sql += ", '" + SqlQuote(values[k]) + "'";
+        db.exec(sql + ")");
+    };
+    insert("DialPlan (pkid, name, description)", {plan.pkid, plan.name, plan.description});
+    for (const Tag& t : plan.tags)
+        insert("DialPlanTag (pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max)",
+               {t.pkid, t.tag, plan.pkid, t.suppress, t.operatorMax});
+    for (const Instruction& i : plan.instructions)
+        insert("DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, clause)",
+               {i.pkid, i.name, plan.pkid, std::to_string(i.analysisId), i.clause});
+    for (const Member& m : plan.members)
+        insert("DigitDiscardInstructionMember (pkid, fkDigitDiscardInstruction, fkDialPlanTag)",
+               {m.pkid, m.instruction, m.tag});
+}
+
 // ---------------------------------------------------------------------------
 // Prefix
 
@@ -535,6 +558,11 @@ void WriteTree(const std::string& folder, const FileTree& tree)
             fs::remove(fs::path(folder) / path);
     for (const auto& [path, content] : tree)
         WriteFile((fs::path(folder) / path).string(), content);
+}
+
+std::string ExampleFile(const std::string& version, const std::string& file)
+{
+    return ReadFile(SourceDir() + "/examples/" + version + "/" + file);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,6 +21,8 @@ class Connection;
 
 namespace zentra_test {
 
+struct DialPlan;
+
 enum class Backend { SQLite, PostgreSQL };
 
 std::string BackendName(Backend backend);  // "SQLite" / "PostgreSQL", for test names
@@ -96,6 +98,10 @@ private:
 void FailWrites(HostDatabase& db, const std::string& name, const std::string& table, const std::string& event,
                 const std::string& condition, const std::string& message);
 
+// Writes a model's dial plan straight into the database, as an installation
+// leaves its rows.
+void InsertDialPlan(HostDatabase& db, const DialPlan& plan);
+
 // A private prefix folder for the life of the object: sets ZENTRA_PREFIX and
 // ODBCSYSINI (restoring them afterwards), writes odbcinst.ini mapping the driver
 // "SQL Server" to the backend's ODBC driver, and creates the folders
@@ -169,6 +175,9 @@ using FileTree = std::map<std::string, std::string>;
 FileTree ReadTree(const std::string& folder);
 // Makes the files below folder exactly those of tree (folders stay).
 void WriteTree(const std::string& folder, const FileTree& tree);
+
+// A file of a version of the example dial plan (examples/v1, examples/v2).
+std::string ExampleFile(const std::string& version, const std::string& file);
 
 // Runs a program (argv[0] is its path) with extra environment variables, in a
 // working folder; returns its exit status (0-255, or -1 when it did not exit).

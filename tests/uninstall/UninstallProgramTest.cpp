@@ -65,97 +65,86 @@ std::set<std::string> FilesBelow(const std::string& folder)
 
 class UninstallProgram : public RemovalFixture {
 protected:
-    void SetUp() override
-    {
-        RemovalFixture::SetUp();
-        work_ = std::make_unique<zentra_test::WorkFolder>();
-    }
-
     // What an installation leaves in place, and a log of it that must stay.
     void deploy(const std::string& name) const
     {
-        WriteFile(dialPlanFile(name), "dial plan " + name + "\n");
-        WriteFile(zentraFile(name, "uninstall.exe"), "program\n");
-        WriteFile(zentraFile(name, "ReadMe.txt"), "read me\n");
-        WriteFile(zentraFile(name, name + "_install.txt"), "installed\n");
+        const DialPlanPaths paths(name);
+        WriteFile(hostPath(paths.deployedDialPlanFile()), "dial plan " + name + "\n");
+        WriteFile(hostPath(paths.deployedUninstaller()), "program\n");
+        WriteFile(hostPath(paths.deployedReadMe()), "read me\n");
+        WriteFile(hostPath(paths.installLog()), "installed\n");
     }
     std::vector<std::string> deployedFiles(const std::string& name) const
     {
-        return {dialPlanFile(name), zentraFile(name, "uninstall.exe"), zentraFile(name, "ReadMe.txt")};
+        const DialPlanPaths paths(name);
+        return {hostPath(paths.deployedDialPlanFile()), hostPath(paths.deployedUninstaller()),
+                hostPath(paths.deployedReadMe())};
     }
     bool deployed(const std::string& name) const
     {
         const auto files = deployedFiles(name);
         return std::all_of(files.begin(), files.end(), FileExists);
     }
-
-    ProgramResult run(const std::vector<std::string>& arguments) const
-    {
-        std::vector<std::string> argv = {zentra_test::UninstallProgramPath()};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return zentra_test::RunProgram(argv, prefix_->environment(), work_->path());
-    }
-
-    std::unique_ptr<zentra_test::WorkFolder> work_;
 };
 
 TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
 {
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
-    const DialPlanRows east = InsertDialPlan(db(), "Metro East 100%", 'B', 200);
+    const DialPlan metro = install(RemovablePlan("Metro", 100));
+    const DialPlan east = install(RemovablePlan("Metro East 100%", 200));
+    const DialPlanPaths metroPaths("Metro"), eastPaths("Metro East 100%");
     deploy("Metro");
     // A log of an earlier removal is emptied.
-    WriteFile(zentraFile("Metro", "Metro_uninstall.txt"), "an earlier removal\n");
+    WriteFile(hostPath(metroPaths.uninstallLog()), "an earlier removal\n");
     // A file where the other dial plan's folder belongs: no log can be made there.
-    WriteFile(dialPlanFile("Metro East 100%"), "dial plan\n");
-    WriteFile(host(std::string(zentra_run::kZentraFolder) + "Metro East 100%"), "not a folder\n");
+    WriteFile(hostPath(eastPaths.deployedDialPlanFile()), "dial plan\n");
+    WriteFile(hostPath(std::string(zentra_run::kZentraFolder) + "Metro East 100%"), "not a folder\n");
 
-    ProgramResult result = run({"Metro"});
+    ProgramResult result = runUninstall({"Metro"});
 
     EXPECT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(Box("Metro", kComplete), result.err);
-    EXPECT_EQ(0, CountRowsOf(db(), metro));
-    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), east));
+    EXPECT_EQ(0, CountRowsOf(*db, metro));
+    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(*db, east));
     for (const std::string& file : deployedFiles("Metro"))
         EXPECT_FALSE(FileExists(file)) << file;
-    EXPECT_EQ("installed\n", ReadFile(zentraFile("Metro", "Metro_install.txt")));
-    EXPECT_TRUE(FileExists(dialPlanFile("Metro East 100%")));
+    EXPECT_EQ("installed\n", ReadFile(hostPath(metroPaths.installLog())));
+    EXPECT_TRUE(FileExists(hostPath(eastPaths.deployedDialPlanFile())));
     EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"), logOf("Metro"));
 
     // A second run: no DialPlan row has the name any more, which is no error, but
     // the dial-plan file is gone and the removal stops there; a read-me put back
     // meanwhile stays.
-    WriteFile(zentraFile("Metro", "ReadMe.txt"), "read me\n");
-    result = run({"Metro"});
+    WriteFile(hostPath(metroPaths.deployedReadMe()), "read me\n");
+    result = runUninstall({"Metro"});
     EXPECT_EQ(255, result.exitCode) << result.err;
     EXPECT_EQ(Box("Metro", "Failed to delete the file C:\\Program Files\\Norvane\\DialPlan\\Metro "
                            "\nRequires manual deletion"),
               result.err);
-    EXPECT_TRUE(FileExists(zentraFile("Metro", "ReadMe.txt")));
+    EXPECT_TRUE(FileExists(hostPath(metroPaths.deployedReadMe())));
     EXPECT_EQ(RemovalLog("Metro", "", 1) + "The dial plan does not exist in the OV" + RowsDeleted("Metro") +
                   "Failed to delete the DialPlan file from the destination "
                   "C:\\Program Files\\Norvane\\DialPlan\\MetroGetLastError = 2\n",
               logOf("Metro"));
-    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(db(), east));
+    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(*db, east));
 
     // The arguments joined by blanks name the dial plan; the log falls back to
     // the current folder, where the installation's log of that name keeps its
     // history.
-    WriteFile(work_->path() + "/Metro East 100%_install.txt", "installed\n");
-    result = run({"Metro", "East", "100%"});
+    WriteFile(eastPaths.fallbackLog(), "installed\n");
+    result = runUninstall({"Metro", "East", "100%"});
     EXPECT_EQ(0, result.exitCode) << result.err;
-    EXPECT_EQ(0, CountRowsOf(db(), east));
-    EXPECT_FALSE(FileExists(dialPlanFile("Metro East 100%")));
-    EXPECT_EQ("not a folder\n", ReadFile(host(std::string(zentra_run::kZentraFolder) + "Metro East 100%")));
+    EXPECT_EQ(0, CountRowsOf(*db, east));
+    EXPECT_FALSE(FileExists(hostPath(eastPaths.deployedDialPlanFile())));
+    EXPECT_EQ("not a folder\n", ReadFile(hostPath(std::string(zentra_run::kZentraFolder) + "Metro East 100%")));
     EXPECT_EQ("installed\n" + RowsDeleted("Metro East 100%") + FilesDeleted("Metro East 100%"),
-              ReadFile(work_->path() + "/Metro East 100%_install.txt"));
+              ReadFile(eastPaths.fallbackLog()));
 }
 
 TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
 {
-    InsertDialPlan(db(), "Metro", 'A', 100);
+    install(RemovablePlan("Metro", 100));
     const std::string missing =
-        GetParam() == Backend::SQLite ? work_->path() + "/no such folder/orvilex.db" : "zentra_no_such_database";
+        GetParam() == Backend::SQLite ? work->path() + "/no such folder/orvilex.db" : "zentra_no_such_database";
     const std::string noConnection = "UnInstallation Failed.Failed to connect to Database. Check the regitry entry "
                                      "DBConnection0";
     const struct {
@@ -165,29 +154,29 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
         std::string box, log;
     } cases[] = {
         {"not the publisher: only the files go",
-         "SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + db().database(), 0, kComplete, FilesDeleted("Metro")},
+         "SERVER=not-" + zentra_test::HostName() + ";DATABASE=" + db->database(), 0, kComplete, FilesDeleted("Metro")},
         {"no connection", "SERVER=" + zentra_test::HostName() + ";DATABASE=" + missing, 255, noConnection,
          noConnection},
         // Nothing names a server: nothing can be checked, so nothing is deleted.
         {"no data source registered", "(none)", 255, noConnection, noConnection},
         {"an empty data source", "", 255, noConnection, noConnection},
-        {"a data source without SERVER=", "DATABASE=" + db().database(), 255, noConnection, noConnection},
+        {"a data source without SERVER=", "DATABASE=" + db->database(), 255, noConnection, noConnection},
     };
-    const std::string before = db().snapshot();
+    const std::string before = db->snapshot();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.dataSource == "(none)")
-            std::filesystem::remove(prefix_->path() + "/system.reg");
+            std::filesystem::remove(prefix->path() + "/system.reg");
         else
-            prefix_->registerDataSource(c.dataSource);
+            prefix->registerDataSource(c.dataSource);
         deploy("Metro");
 
-        const ProgramResult result = run({"Metro"});
+        const ProgramResult result = runUninstall({"Metro"});
 
         EXPECT_EQ(c.exitCode, result.exitCode) << result.err;
         EXPECT_EQ(Box("Metro", c.box), result.err);
         EXPECT_EQ(c.log, logOf("Metro"));
-        EXPECT_EQ(before, db().snapshot());
+        EXPECT_EQ(before, db->snapshot());
         for (const std::string& file : deployedFiles("Metro"))
             EXPECT_EQ(c.exitCode != 0, FileExists(file)) << file;
     }
@@ -197,19 +186,20 @@ TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
 // and run from there: it needs no library beside it and no library path.
 TEST_P(UninstallProgram, DeployedAloneItRemovesThePlanWithoutALibraryPath)
 {
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
+    const DialPlan metro = install(RemovablePlan("Metro", 100));
     deploy("Metro");
-    std::filesystem::copy_file(zentra_test::UninstallProgramPath(), zentraFile("Metro", "uninstall.exe"),
+    std::filesystem::copy_file(zentra_test::UninstallProgramPath(),
+                               hostPath(DialPlanPaths("Metro").deployedUninstaller()),
                                std::filesystem::copy_options::overwrite_existing);
-    const std::string folder = host(std::string(zentra_run::kZentraFolder) + "Metro");
+    const std::string folder = hostPath(DialPlanPaths("Metro").folder());
 
-    std::map<std::string, std::string> environment = prefix_->environment();
+    std::map<std::string, std::string> environment = prefix->environment();
     environment["LD_LIBRARY_PATH"] = "";
     const ProgramResult result = zentra_test::RunProgram({folder + "/uninstall.exe", "Metro"}, environment, folder);
 
     EXPECT_EQ(0, result.exitCode) << result.err;
     EXPECT_EQ(Box("Metro", kComplete), result.err);
-    EXPECT_EQ(0, CountRowsOf(db(), metro));
+    EXPECT_EQ(0, CountRowsOf(*db, metro));
     for (const std::string& file : deployedFiles("Metro"))
         EXPECT_FALSE(FileExists(file)) << file;
     EXPECT_EQ(RemovalLog("Metro", metro.pkid) + RowsDeleted("Metro") + FilesDeleted("Metro"), logOf("Metro"));
@@ -217,9 +207,9 @@ TEST_P(UninstallProgram, DeployedAloneItRemovesThePlanWithoutALibraryPath)
 
 TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
 {
-    const DialPlanRows metro = InsertDialPlan(db(), "Metro", 'A', 100);
+    const DialPlan metro = install(RemovablePlan("Metro", 100));
     const std::string pattern =
-        "dial plan Metro (" + metro.pkid + ") is used by pattern 9.@ (" + Guid('F', 1, 1) + ")\n";
+        "dial plan Metro (" + metro.pkid + ") is used by pattern 9.@ (" + RouteGuid(1, 1) + ")\n";
     const struct {
         const char* what;
         bool pattern, routeList, routeFilter;
@@ -228,37 +218,37 @@ TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
     } cases[] = {
         {"pattern", true, false, false, 2, pattern, Refusal("patterns")},
         {"route list", false, true, false, 4,
-         "instruction DDI-7 (" + metro.instructionPkids[6] + ") is used by route list RL-Branch (" + Guid('F', 2, 1) +
+         "instruction DDI-7 (" + metro.instructions[6].pkid + ") is used by route list RL-Branch (" + RouteGuid(2, 1) +
              ")\n",
          Refusal("route lists")},
         {"route filter", false, false, true, 5,
-         "dial plan Metro (" + metro.pkid + ") is used by route filter RF-Local (" + Guid('F', 3, 1) + ")\n",
+         "dial plan Metro (" + metro.pkid + ") is used by route filter RF-Local (" + RouteGuid(3, 1) + ")\n",
          Refusal("route filters")},
         {"all three: the pattern decides", true, true, true, 2, pattern, Refusal("patterns")},
     };
     deploy("Metro");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        SetReferences(db(), metro, c.pattern, c.routeList, c.routeFilter);
-        const std::string before = db().snapshot();
+        SetReferences(*db, metro, c.pattern, c.routeList, c.routeFilter);
+        const std::string before = db->snapshot();
 
-        const ProgramResult result = run({"Metro"});
+        const ProgramResult result = runUninstall({"Metro"});
 
         EXPECT_EQ(255, result.exitCode) << result.err;
         EXPECT_EQ(Box("Metro", c.text), result.err);
-        EXPECT_EQ(before, db().snapshot());
+        EXPECT_EQ(before, db->snapshot());
         EXPECT_TRUE(deployed("Metro"));
         EXPECT_EQ(RemovalLog("Metro", metro.pkid, c.statementsRun) + c.blocking + c.text, logOf("Metro"));
     }
 
     // A database error in the middle of the deletes: the library's lines, then
     // the database's message, which also is the box's text.
-    SetReferences(db(), metro, false, false, false);
-    BlockTagDeletes(db(), "blocked by the test");
-    const std::string before = db().snapshot();
-    const ProgramResult result = run({"Metro"});
+    SetReferences(*db, metro, false, false, false);
+    BlockTagDeletes(*db, "blocked by the test");
+    const std::string before = db->snapshot();
+    const ProgramResult result = runUninstall({"Metro"});
     EXPECT_EQ(255, result.exitCode) << result.err;
-    EXPECT_EQ(before, db().snapshot());
+    EXPECT_EQ(before, db->snapshot());
     EXPECT_TRUE(deployed("Metro"));
     const std::string log = logOf("Metro");
     const std::string statements = RemovalLog("Metro", metro.pkid, 8);
@@ -273,21 +263,21 @@ TEST_P(UninstallProgram, ReferencesAndDatabaseErrorsKeepRowsAndFiles)
 
 TEST_P(UninstallProgram, MissingOrHostileNamesDeleteNothing)
 {
-    InsertDialPlan(db(), "Metro", 'A', 100);
+    install(RemovablePlan("Metro", 100));
     deploy("Metro");
     // Where the files of these names would resolve to on a host that walks "..".
     for (const char* bait : {"C:\\Program Files\\x", "C:\\Program Files\\Norvane\\x\\uninstall.exe",
                              "C:\\Program Files\\Norvane\\x\\ReadMe.txt", "C:\\Program Files\\Norvane\\y",
                              "C:\\Program Files\\Norvane\\Orvilex\\y\\uninstall.exe",
                              "C:\\Program Files\\Norvane\\Orvilex\\y\\ReadMe.txt"})
-        WriteFile(host(bait), "keep\n");
-    db().exec("insert into DialPlan (pkid, name) values ('" + Guid('C', 1, 1) + "', '..\\..\\x')");
-    db().exec("insert into DialPlan (pkid, name) values ('" + Guid('D', 1, 1) + "', '../y')");
-    const std::string before = db().snapshot();
-    const std::set<std::string> files = FilesBelow(prefix_->path());
+        WriteFile(hostPath(bait), "keep\n");
+    db->exec("insert into DialPlan (pkid, name) values ('" + RouteGuid(0xC, 1) + "', '..\\..\\x')");
+    db->exec("insert into DialPlan (pkid, name) values ('" + RouteGuid(0xD, 1) + "', '../y')");
+    const std::string before = db->snapshot();
+    const std::set<std::string> files = FilesBelow(prefix->path());
 
     // No command line: a box with an empty title, and no log.
-    ProgramResult result = run({});
+    ProgramResult result = runUninstall({});
     EXPECT_EQ(255, result.exitCode) << result.err;
     EXPECT_EQ(Box("", "UnInstall Failed. Command Line parameter missing."), result.err);
 
@@ -297,18 +287,15 @@ TEST_P(UninstallProgram, MissingOrHostileNamesDeleteNothing)
         SCOPED_TRACE(name);
         const std::string reason = zentra_run::CheckDialPlanName(name);
         ASSERT_FALSE(reason.empty());
-        result = run({name});
+        result = runUninstall({name});
         EXPECT_EQ(255, result.exitCode) << result.err;
         EXPECT_EQ(Box("UnInstall Failed", reason), result.err);
     }
-    EXPECT_EQ(before, db().snapshot());
-    EXPECT_EQ(files, FilesBelow(prefix_->path()));
-    EXPECT_TRUE(FilesBelow(work_->path()).empty());
+    EXPECT_EQ(before, db->snapshot());
+    EXPECT_EQ(files, FilesBelow(prefix->path()));
+    EXPECT_TRUE(FilesBelow(work->path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, UninstallProgram, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const ::testing::TestParamInfo<Backend>& backend) {
-                             return zentra_test::BackendName(backend.param);
-                         });
+ZENTRA_ON_EVERY_BACKEND(UninstallProgram);
 
 }  // namespace

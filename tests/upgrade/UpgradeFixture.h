@@ -14,6 +14,7 @@
 
 #include "installer/CZentraSetup.h"
 #include "installer/SqlText.h"
+#include "installer/run/DialPlanPaths.h"
 #include "odbc/odbc.h"
 #include "support/InstallerProbe.h"
 #include "support/DialPlanModel.h"
@@ -26,15 +27,14 @@ using namespace zentra_test;
 
 class UpgradeTest : public zentra_test::MachineTest {
 protected:
-    const std::string kLogFolder = "C:\\Program Files\\Norvane\\Orvilex\\Zentra\\Foo";
-    const std::string kLog = kLogFolder + "\\Foo_install.txt";
+    const zentra_run::DialPlanPaths kFoo{"Foo"};
 
     void SetUp() override
     {
         MachineTest::SetUp();
         if (IsSkipped())
             return;
-        std::filesystem::create_directories(prefix->hostPath(kLogFolder));
+        std::filesystem::create_directories(hostPath(kFoo.folder()));
     }
 
     // into: the table and its columns.
@@ -45,27 +45,15 @@ protected:
             sql += ", '" + SqlQuote(values[k]) + "'";
         db->exec(sql + ")");
     }
-    void install(const DialPlan& plan)
-    {
-        insert("DialPlan (pkid, name, description)", {plan.pkid, plan.name, plan.description});
-        for (const Tag& t : plan.tags)
-            insert("DialPlanTag (pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max)",
-                   {t.pkid, t.tag, plan.pkid, t.suppress, t.operatorMax});
-        for (const Instruction& i : plan.instructions)
-            insert("DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, clause)",
-                   {i.pkid, i.name, plan.pkid, std::to_string(i.analysisId), i.clause});
-        for (const Member& m : plan.members)
-            insert("DigitDiscardInstructionMember (pkid, fkDigitDiscardInstruction, fkDialPlanTag)",
-                   {m.pkid, m.instruction, m.tag});
-    }
+    void install(const DialPlan& plan) { InsertDialPlan(*db, plan); }
     void writeFile(const DialPlan& plan) { writeText(CsvText(plan)); }
     void writeText(const std::string& text) { zentra_test::WriteFile(work->path() + "/Foo.csv", text); }
     std::string logText() const  // "" when there is none
     {
-        const std::string path = prefix->hostPath(kLog);
+        const std::string path = hostPath(kFoo.installLog());
         return zentra_test::FileExists(path) ? zentra_test::ReadFile(path) : std::string();
     }
-    void removeLog() const { std::remove(prefix->hostPath(kLog).c_str()); }
+    void removeLog() const { std::remove(hostPath(kFoo.installLog()).c_str()); }
 
     // UpgradeDialPlan("Foo") on an installer object connected to the test
     // database, with the log path and dial plan pkid that the install driver
@@ -74,7 +62,7 @@ protected:
     {
         CZentraSetupTestProbe probe(setup);
         probe.connection().reset(odbc::DriverManager::getConnection(db->connectString()));
-        probe.setLogPath(kLog);
+        probe.setLogPath(kFoo.installLog());
         probe.dialPlanPkid() = installed.pkid;
         return probe.UpgradeDialPlan("Foo");
     }

@@ -14,9 +14,7 @@
 namespace upgrade_test {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(Backends, UpgradeTest,
-                         ::testing::Values(zentra_test::Backend::SQLite, zentra_test::Backend::PostgreSQL),
-                         [](const auto& test) { return zentra_test::BackendName(test.param); });
+ZENTRA_ON_EVERY_BACKEND(UpgradeTest);
 
 // The log of the steps that change the database, from the deletion of the
 // obsolete instructions on; the parts that depend on the change are given.
@@ -28,7 +26,7 @@ std::string ChangesLog(const DialPlan& file, const std::string& tagDeletes, cons
                       file.description + "' where pkid='" + file.pkid + "'UpdatePredefinedDDI\n";
     for (int k = 0; k < 6; ++k)
         log += "\n\nupdate DigitDiscardInstruction set clause = '" + file.instructions[k].clause +
-               "' where fkDialPlan = '" + file.pkid + "' and name = '" + kPredefined[k] + "'";
+               "' where fkDialPlan = '" + file.pkid + "' and name = '" + dialplan::kPredefinedInstructions[k] + "'";
     log += "DeleteObsoleteTags\n" + tagDeletes + "InsertNewTags\n\n\n" + tagInserts +
            "Start - NewDigitDiscardInstructions\n";
     for (const Instruction& i : file.instructions)
