@@ -156,12 +156,13 @@ protected:
         return {{UninstallProgramPath(), name}, environment(extra), hostPath(zentra_run::DialPlanPaths(name).folder())};
     }
 
-    // Logs differ with every run, and the machine's run lock, empty, stays
-    // once a run has made it.
+    // Logs, the journal and the snapshots (named by their time) differ with
+    // every run, and the machine's run lock, empty, stays once a run has made it.
     State capture() const
     {
         State state{db->snapshot(), {}};
-        const std::regex unstable("(_install\\.txt|_uninstall\\.txt|Zentra\\.lock)$");
+        const std::regex unstable(
+            "(_install\\.txt|_uninstall\\.txt|_restore\\.txt|Zentra\\.lock|journal\\.jsonl)$|/history/");
         for (const auto& [root, folder] : {std::pair{"prefix/", prefix->path()}, std::pair{"work/", work->path()}})
             for (const auto& [path, content] : ReadTree(folder))
                 if (!std::regex_search(path, unstable))

@@ -79,7 +79,7 @@ TEST_P(DeliveryCheckTest, DamagedFilesAreRefusedOnBothRoadsWithNothingTouched)
             const std::string name = damage.name, version = upgrade ? "v2" : "v1";
             deliver(version, damage.spoil(example(version, "Example.csv")), name);
             const std::string before = db->snapshot();
-            FileTree expected = files({"Zentra.lock"});
+            FileTree expected = files({"Zentra.lock", "journal.jsonl"});
 
             const ProgramResult result = runSetup({name});
 
@@ -91,7 +91,7 @@ TEST_P(DeliveryCheckTest, DamagedFilesAreRefusedOnBothRoadsWithNothingTouched)
             EXPECT_NE(result.err.find(damage.problem), std::string::npos) << result.err;
             EXPECT_EQ(db->snapshot(), before);
             // The run's log says why; nothing else was written anywhere.
-            FileTree after = files({"Zentra.lock"});
+            FileTree after = files({"Zentra.lock", "journal.jsonl"});
             const std::string log = hostPath(zentra_run::DialPlanPaths(name).installLog());
             EXPECT_NE(after[log].find("The dial plan file is refused: " + name + ".csv: line "), std::string::npos);
             expected[log] = after[log];

@@ -147,12 +147,12 @@ TEST_P(PreviewTest, ADryRunTellsExactlyWhatTheRunThenDoesAndKeepsNothing)
             filterTheDroppedTag();
         const std::string snapshot = db->snapshot();
         const PlanRows rowsBefore = RowsOfThePlan(*db);
-        const FileTree filesBefore = files({"Example_preview.txt"});
+        const FileTree filesBefore = files({"Example_preview.txt", "journal.jsonl"});
 
         const json preview = run({"--dry-run", "Example"}, c.status);
 
         EXPECT_EQ(db->snapshot(), snapshot);
-        EXPECT_EQ(files({"Example_preview.txt"}), filesBefore);
+        EXPECT_EQ(files({"Example_preview.txt", "journal.jsonl"}), filesBefore);
         EXPECT_EQ(preview["mode"], "dry-run");
         const json real = run({"Example"}, c.status);
         EXPECT_EQ(real["road"], c.road);

@@ -129,15 +129,19 @@ TEST_P(UninstallProgram, RemovesTheDialPlanAndItsDeployedFiles)
 
     // The arguments joined by blanks name the dial plan; the log falls back to
     // the current folder, where the installation's log of that name keeps its
-    // history.
+    // history. The dial plan's folder is a file, so that no snapshot of what
+    // the removal deletes can be kept: nothing is removed.
     WriteFile(eastPaths.fallbackLog(), "installed\n");
     result = runUninstall({"Metro", "East", "100%"});
-    EXPECT_EQ(0, result.exitCode) << result.err;
-    EXPECT_EQ(0, CountRowsOf(*db, east));
-    EXPECT_FALSE(FileExists(hostPath(eastPaths.deployedDialPlanFile())));
+    const std::string refusal = "The snapshot of the dial plan cannot be written to " + eastPaths.historyFolder() +
+                                ": cannot create the folder (GetLastError = 183). Nothing has been changed.\nNothing "
+                                "was removed.";
+    EXPECT_EQ(255, result.exitCode) << result.err;
+    EXPECT_EQ(Box("Metro East 100%", refusal), result.err);
+    EXPECT_EQ(kRowsOfFullDialPlan, CountRowsOf(*db, east));
+    EXPECT_TRUE(FileExists(hostPath(eastPaths.deployedDialPlanFile())));
     EXPECT_EQ("not a folder\n", ReadFile(hostPath(std::string(zentra_run::kZentraFolder) + "Metro East 100%")));
-    EXPECT_EQ("installed\n" + RowsDeleted("Metro East 100%") + FilesDeleted("Metro East 100%"),
-              ReadFile(eastPaths.fallbackLog()));
+    EXPECT_EQ("installed\n" + refusal, ReadFile(eastPaths.fallbackLog()));
 }
 
 TEST_P(UninstallProgram, DataSourcesThatDoNotReachTheRows)
