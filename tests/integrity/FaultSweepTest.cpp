@@ -1,5 +1,6 @@
-// A write that fails at every point of a run: a new installation, an upgrade
-// and a removal, of the example and of a generated plan, each run once to count
+// A write that fails at every point of a run: a new installation, an upgrade,
+// a restore of what the upgrade replaced and a removal, of the example and of
+// a generated plan, each run once to count
 // its writes and then once for every N from 1 to that count with its Nth write
 // failing. Every run must leave the database and the files exactly as before
 // it, or exactly as a run without a fault leaves them, and its exit status
@@ -78,8 +79,8 @@ std::pair<DialPlan, DialPlan> GridVersions()
 
 class FaultSweep : public IntegrityTest {
 protected:
-    // A new installation of v1, an upgrade to v2 and a removal, each swept in
-    // turn from where the one before left.
+    // A new installation of v1, an upgrade to v2, the restore of v1 and a
+    // removal, each swept in turn from where the one before left.
     void sweep(bool generated)
     {
 #if defined(ZENTRA_SANITIZED_BUILD)
@@ -102,10 +103,15 @@ protected:
         } operations[] = {
             {"new installation", setupIn("v1", {name}), 6},
             {"upgrade", setupIn("v2", {name}), 7},
+            // The upgrade's snapshot, named: a restore that a fault stopped
+            // may leave a snapshot of its own, which would be the latest.
+            {"restore", setupIn("v2", {"--restore", name}), 7},
             {"removal", uninstallOf(name), 255},
         };
-        for (const auto& operation : operations) {
+        for (auto operation : operations) {
             SCOPED_TRACE(operation.what);
+            if (std::string(operation.what) == "restore")
+                operation.run.argv.push_back(snapshotOf(name, "upgrade"));
             arm(0);
             const Saved base = save();
             const State before = capture();

@@ -156,6 +156,21 @@ protected:
         return {{UninstallProgramPath(), name}, environment(extra), hostPath(zentra_run::DialPlanPaths(name).folder())};
     }
 
+    // The last snapshot that the operation took of the dial plan; "" when none.
+    std::string snapshotOf(const std::string& name, const std::string& operation) const
+    {
+        std::string last;
+        const std::string history = hostPath(zentra_run::DialPlanPaths(name).historyFolder());
+        if (!FileExists(history))
+            return last;
+        for (const auto& entry : std::filesystem::directory_iterator(history)) {
+            const std::string id = entry.path().filename().string();
+            if (id[0] != '.' && id.find("-" + operation) != std::string::npos && id > last)
+                last = id;
+        }
+        return last;
+    }
+
     // Logs, the journal and the snapshots (named by their time) differ with
     // every run, and the machine's run lock, empty, stays once a run has made it.
     State capture() const
