@@ -265,7 +265,8 @@ TEST_P(SetupProgramTest, UsageErrorsNameTheProblemAndPointAtTheHelp)
     // The full text goes to standard output.
     const ProgramResult help = runSetup({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("\nUsage: zentra-setup [--json] [--lock-timeout SECONDS] [--dry-run] NAME\n"), std::string::npos)
+    EXPECT_NE(help.out.find("\nUsage: zentra-setup [--json] [--lock-timeout SECONDS] [--dry-run] NAME\n"),
+              std::string::npos)
         << help.out;
     EXPECT_NE(help.out.find("\n   2  usage error, or a dial plan name that cannot be used\n"), std::string::npos);
     EXPECT_EQ(help.err, "");
