@@ -158,22 +158,6 @@ void DeployAndFinish(CZentraSetup& setup, const DialPlanPaths& paths, bool previ
                    : "The dial plan " + paths.name() + " is " + made + ".");
 }
 
-// The options of the installer's steps: a preview logs to NAME_preview.txt in
-// the dial plan's folder when that exists, and reads the changes it makes.
-zentra_run::RunOptions StepOptions(const DialPlanPaths& paths, bool preview, bool json, Outcome& outcome)
-{
-    zentra_run::RunOptions options;
-    options.report = &outcome.run;
-    options.changes = preview || json;
-    if (preview) {
-        options.preview = true;
-        options.ownLog = false;
-        if (platform::IsFolder(paths.folder()))
-            options.logPath = paths.previewLog();
-    }
-    return options;
-}
-
 // Tells a refused run: in a preview what the boxes would say, and the rows
 // that refuse it.
 void TellRefusal(const ResultRow& row, bool preview, Outcome& outcome)
@@ -248,7 +232,7 @@ Next InstallOnce(const DialPlanPaths& paths, bool preview, bool json, Outcome& o
     }
 
     outcome.run = zentra_run::RunReport();
-    const zentra_run::RunOptions options = StepOptions(paths, preview, json, outcome);
+    const zentra_run::RunOptions options = StepOptions(paths, preview, preview || json, outcome);
     const Run run{setup, paths, preview, options, outcome};
     Step("Looking up the dial plan " + paths.name());
     const int result = zentra_run::Installation(setup).main(paths.name(), options);
@@ -297,15 +281,9 @@ bool MakeFolders(const DialPlanPaths& paths, bool preview, Outcome& outcome)
 // The name and the delivered file, before anything else.
 std::optional<DialPlanPaths> CheckDelivery(const std::string& name, Outcome& outcome)
 {
-    Step("Checking the dial plan name " + name);
-    std::string problem;
-    std::optional<DialPlanPaths> paths = DialPlanPaths::Of(name, &problem);
-    if (!paths) {
-        Done("refused: " + problem);
-        Decide(outcome, zentra::kExitUsage, "CheckDialPlanName", "refused", problem);
+    std::optional<DialPlanPaths> paths = CheckName(name, outcome);
+    if (!paths)
         return std::nullopt;
-    }
-    Done("ok");
     Step("Checking the delivered file " + paths->deliveredCsv());
     if (!FileExists(paths->deliveredCsv())) {
         Done("missing: run zentra-setup in the folder that holds the dial plan's files");

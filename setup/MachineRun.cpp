@@ -4,9 +4,24 @@
 
 #include "installer/Results.h"
 #include "installer/run/Leftovers.h"
+#include "platform/Platform.h"
 #include "setup/ConnectionHint.h"
 
 namespace setup {
+
+std::optional<zentra_run::DialPlanPaths> CheckName(const std::string& name, Outcome& outcome)
+{
+    Step("Checking the dial plan name " + name);
+    std::string problem;
+    std::optional<zentra_run::DialPlanPaths> paths = zentra_run::DialPlanPaths::Of(name, &problem);
+    if (!paths) {
+        Done("refused: " + problem);
+        Decide(outcome, zentra::kExitUsage, "CheckDialPlanName", "refused", problem);
+        return std::nullopt;
+    }
+    Done("ok");
+    return paths;
+}
 
 bool HoldMachine(zentra_lock::MachineLock& lock, const zentra_run::DialPlanPaths& paths, bool preview, Outcome& outcome)
 {
@@ -39,6 +54,21 @@ long Connect(CZentraSetup& setup, Outcome& outcome)
         Done("connected (0)");
     }
     return connection;
+}
+
+zentra_run::RunOptions StepOptions(const zentra_run::DialPlanPaths& paths, bool preview, bool readChanges,
+                                   Outcome& outcome)
+{
+    zentra_run::RunOptions options;
+    options.report = &outcome.run;
+    options.changes = readChanges;
+    if (preview) {
+        options.preview = true;
+        options.ownLog = false;
+        if (platform::IsFolder(paths.folder()))
+            options.logPath = paths.previewLog();
+    }
+    return options;
 }
 
 }  // namespace setup

@@ -18,20 +18,6 @@ namespace {
 
 using zentra_run::DialPlanPaths;
 
-std::optional<DialPlanPaths> CheckName(const std::string& name, Outcome& outcome)
-{
-    Step("Checking the dial plan name " + name);
-    std::string problem;
-    std::optional<DialPlanPaths> paths = DialPlanPaths::Of(name, &problem);
-    if (!paths) {
-        Done("refused: " + problem);
-        Decide(outcome, zentra::kExitUsage, "CheckDialPlanName", "refused", problem);
-        return std::nullopt;
-    }
-    Done("ok");
-    return paths;
-}
-
 // A machine that is not the publisher has no snapshots of the database: they
 // are taken where the database is changed.
 bool ConnectToPublisher(CZentraSetup& setup, const char* what, Outcome& outcome)
@@ -41,20 +27,6 @@ bool ConnectToPublisher(CZentraSetup& setup, const char* what, Outcome& outcome)
         Decide(outcome, zentra::kExitRefused, "DBConnection", "not the publisher",
                std::string("This machine is not the database publisher: ") + what + " is made there.");
     return connection == zentra::kConnected;
-}
-
-zentra_run::RunOptions RestoreOptions(const DialPlanPaths& paths, bool preview, Outcome& outcome)
-{
-    zentra_run::RunOptions options;
-    options.report = &outcome.run;
-    options.changes = true;
-    if (preview) {
-        options.preview = true;
-        options.ownLog = false;
-        if (platform::IsFolder(paths.folder()))
-            options.logPath = paths.previewLog();
-    }
-    return options;
 }
 
 // How the restore ended, for a person and in the outcome.
@@ -105,7 +77,7 @@ void Restore(const std::string& name, const std::string& snapshot, bool preview,
     if (!ConnectToPublisher(setup, "a restore", outcome))
         return;
     outcome.road = "restore";
-    const zentra_run::RunOptions options = RestoreOptions(*paths, preview, outcome);
+    const zentra_run::RunOptions options = StepOptions(*paths, preview, true, outcome);
     Step("Restoring " + name + " from " + (snapshot.empty() ? "its latest snapshot" : "the snapshot " + snapshot));
     const int result = zentra_run::RestoreDialPlan(setup, name, snapshot, options);
     Ended(result, name, preview, outcome);

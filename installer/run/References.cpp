@@ -1,5 +1,6 @@
 #include "installer/run/References.h"
 
+#include <algorithm>
 #include <set>
 
 #include "installer/Results.h"
@@ -19,6 +20,20 @@ const Reference kDialPlanInPattern = {Used::DialPlan, "pattern", "NumPlan",     
                                       "pkid",         "NumPlan", "dnOrPattern", "select"};
 const Reference kDialPlanInRouteFilter = {Used::DialPlan, "route filter", "RouteFilter", "fkDialPlan",
                                           "pkid",         "RouteFilter",  "name",        "select"};
+
+const std::vector<std::string>& RouteTables()
+{
+    static const std::vector<std::string> tables = [] {
+        std::vector<std::string> names;
+        for (const Reference* reference : {&kInstructionInPattern, &kInstructionInRouteList, &kDialPlanInPattern,
+                                           &kDialPlanInRouteFilter, &kTagInRouteFilter})
+            for (const char* table : {reference->table, reference->nameTable})
+                if (std::find(names.begin(), names.end(), table) == names.end())
+                    names.push_back(table);
+        return names;
+    }();
+    return tables;
+}
 
 namespace {
 

@@ -40,6 +40,10 @@ extern const Reference kInstructionInRouteList;  // RouteList.fkDigitDiscardInst
 extern const Reference kDialPlanInPattern;       // NumPlan.fkDialPlan
 extern const Reference kDialPlanInRouteFilter;   // RouteFilter.fkDialPlan
 
+// Every table that a check or a listing reads, once each: the routes that a
+// run holds against writes until it commits.
+const std::vector<std::string>& RouteTables();
+
 // The upgrade's check of one used row: a row of the query means the row is in
 // use.
 std::string CheckQuery(const Reference& reference, const std::string& usedPkid);

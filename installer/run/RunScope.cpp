@@ -3,17 +3,11 @@
 #include <vector>
 
 #include "installer/SqlText.h"
+#include "installer/run/References.h"
 #include "installer/run/Session.h"
 #include "installer/run/Snapshot.h"
 
 namespace zentra_run {
-
-namespace {
-
-// The routes that the reference checks read.
-const std::vector<std::string> kRouteTables = {"NumPlan", "RouteList", "RouteFilter", "RouteFilterMember"};
-
-}  // namespace
 
 RunScope::RunScope(Session& session, const RunOptions& options)
     : session_(session), options_(options),
@@ -32,7 +26,7 @@ bool RunScope::holdDialPlan(const std::string& pkid)
     return transaction_.lockRows("DialPlan", "pkid = '" + SqlQuote(pkid) + "'") == 1;
 }
 
-void RunScope::holdRoutes() { transaction_.lockTablesAgainstWrites(kRouteTables); }
+void RunScope::holdRoutes() { transaction_.lockTablesAgainstWrites(RouteTables()); }
 
 void RunScope::rowsBefore(const std::string& pkid)
 {
