@@ -204,6 +204,69 @@ TEST_P(Undo, AnExportedDialPlanUpgradesToNothing)
         EXPECT_EQ(count, (nlohmann::json{{"added", 0}, {"deleted", 0}, {"changed", 0}})) << table;
 }
 
+TEST_P(Undo, ARestoreCanItselfBeTakenBackAndItsPreviewChangesNothing)
+{
+    deliver("v1");
+    ASSERT_EQ(runSetup({"Example"}).exitCode, 0);
+    const State installed = capture();
+    deliver("v2");
+    const ProgramResult upgrade = runSetup({"--json", "Example"});
+    ASSERT_EQ(upgrade.exitCode, 0) << upgrade.err;
+    const std::string upgradeSnapshot = nlohmann::json::parse(upgrade.out)["snapshot"];
+    const State upgraded = capture();
+
+    const ProgramResult preview = runSetup({"--json", "--dry-run", "--restore", "Example"});
+    ASSERT_EQ(preview.exitCode, 0) << preview.out << preview.err;
+    EXPECT_EQ(nlohmann::json::parse(preview.out)["counts"]["DialPlanTag"],
+              (nlohmann::json{{"added", 1}, {"deleted", 2}, {"changed", 0}}));
+    EXPECT_TRUE(capture() == upgraded);
+
+    // The latest snapshot is the restore's own: restoring again undoes it.
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+        const State& state;
+    } steps[] = {
+        {{"--restore", "Example"}, 0, installed},
+        {{"--restore", "Example"}, 0, upgraded},
+        {{"--restore", "Example", upgradeSnapshot}, 0, installed},
+        {{"--restore", "Example", "20260101T000000Z-upgrade"}, 8, installed},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.arguments.back());
+        const ProgramResult end = runSetup(step.arguments);
+        EXPECT_EQ(end.exitCode, step.exitCode) << end.out << end.err;
+        EXPECT_EQ(capture().rows, step.state.rows);
+        EXPECT_TRUE(capture().files == step.state.files);
+    }
+}
+
+TEST_P(Undo, ASnapshotThatCannotBeWrittenStopsTheUpgradeAndADamagedJournalLineIsSkipped)
+{
+    deliver("v1");
+    ASSERT_EQ(runSetup({"Example"}).exitCode, 0);
+    // A file where the history folder belongs.
+    WriteFile((std::filesystem::path(hostPath(kExample.folder())) / "history").string(), "");
+    const State installed = capture();
+    deliver("v2");
+    const ProgramResult refused = runSetup({"Example"});
+    EXPECT_EQ(refused.exitCode, 8) << refused.out << refused.err;
+    EXPECT_NE((refused.out + refused.err).find(kExample.historyFolder()), std::string::npos) << refused.out;
+    EXPECT_EQ(capture().rows, installed.rows);
+    EXPECT_TRUE(capture().files == installed.files);
+
+    // A run killed in the middle of its line leaves it cut short.
+    const std::string journal = hostPath(kExample.journal());
+    WriteFile(journal, ReadFile(journal) + "{\"time\": \"2026-12-09T");
+    const ProgramResult history = runSetup({"--json", "--history", "Example"});
+    ASSERT_EQ(history.exitCode, 0) << history.err;
+    const nlohmann::json document = nlohmann::json::parse(history.out)["history"];
+    EXPECT_EQ(document["records"].size(), 2u);
+    EXPECT_EQ(document["records"][1]["exitStatus"], 8);
+    ASSERT_EQ(document["warnings"].size(), 1u);
+    EXPECT_NE(history.err.find("warning: line 3 of " + kExample.journal()), std::string::npos) << history.err;
+}
+
 ZENTRA_ON_EVERY_BACKEND(Undo);
 
 }  // namespace
