@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
-#include <set>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -16,33 +16,41 @@ namespace {
 using dialplan::Table;
 using zentra_upgrade::PkidKey;
 
-std::string Braced(const std::string& pkid) { return "{" + pkid + "}"; }
-
 // The head of a section: its marker line, the column names, the type row.
-std::string SectionHead(Table table)
+void AppendSectionHead(std::string& text, Table table)
 {
     const dialplan::TableLayout& layout = dialplan::Layout(table);
-    std::string names;
+    text.append(layout.marker).append("\r\n");
     for (std::size_t column = 0; column < layout.columnCount; ++column)
-        names += (column > 0 ? "," : "") + std::string(layout.columns[column]);
-    return std::string(layout.marker) + "\r\n" + names + "\r\n" + layout.typeRow + "\r\n";
+        text.append(column > 0 ? "," : "").append(layout.columns[column]);
+    text.append("\r\n").append(layout.typeRow).append("\r\n");
 }
 
-// A row's fields joined; every field but the last must hold no comma, and no
+// A field of a row; a pkid or a foreign key is written within braces.
+struct Field {
+    const std::string& value;
+    bool braced = false;
+};
+
+// Appends a row's line; every field but the last must hold no comma, and no
 // field a line break.
-std::string Line(Table table, const std::vector<std::string>& fields)
+void AppendLine(std::string& text, Table table, std::initializer_list<Field> fields)
 {
-    for (std::size_t k = 0; k < fields.size(); ++k) {
+    std::size_t k = 0;
+    for (const Field& field : fields) {
         const bool last = k + 1 == fields.size();
-        if (fields[k].find_first_of(last ? "\r\n" : ",\r\n") != std::string::npos)
-            throw PlanFileError(std::string("the ") + dialplan::Layout(table).name + " row " + fields.front() +
-                                " holds a value that a dial-plan file cannot carry in its field " +
-                                dialplan::Layout(table).columns[k] + ": \"" + fields[k] + "\"");
+        if (field.value.find_first_of(last ? "\r\n" : ",\r\n") != std::string::npos)
+            throw PlanFileError(std::string("the ") + dialplan::Layout(table).name + " row {" + fields.begin()->value +
+                                "} holds a value that a dial-plan file cannot carry in its field " +
+                                dialplan::Layout(table).columns[k] + ": \"" + field.value + "\"");
+        if (k++ > 0)
+            text += ',';
+        if (field.braced)
+            text.append("{").append(field.value).append("}");
+        else
+            text.append(field.value);
     }
-    std::string line;
-    for (std::size_t k = 0; k < fields.size(); ++k)
-        line += (k > 0 ? "," : "") + fields[k];
-    return line + "\r\n";
+    text.append("\r\n");
 }
 
 long long Number(const std::string& text)
@@ -54,33 +62,38 @@ long long Number(const std::string& text)
     }
 }
 
-std::string Instructions(const PlanRows& rows, const std::string& plan)
+void AppendInstructions(std::string& text, const PlanRows& rows, const std::string& plan)
 {
-    std::vector<const PlanRows::Row*> ordered;
+    std::vector<std::pair<long long, const PlanRows::Row*>> ordered;
+    ordered.reserve(rows.instructions.size());
     for (const auto& [pkid, row] : rows.instructions)
-        ordered.push_back(&row);
-    std::stable_sort(ordered.begin(), ordered.end(), [](const PlanRows::Row* a, const PlanRows::Row* b) {
-        return Number(a->at(2)) < Number(b->at(2));
-    });
-    std::string text = SectionHead(Table::DigitDiscardInstruction);
-    for (const PlanRows::Row* row : ordered)
-        text += Line(Table::DigitDiscardInstruction,
-                     {Braced(row->at(0)), row->at(1), Braced(plan), row->at(2), row->at(3)});
-    return text;
+        ordered.emplace_back(Number(row.at(2)), &row);
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    AppendSectionHead(text, Table::DigitDiscardInstruction);
+    for (const auto& [id, row] : ordered)
+        AppendLine(text, Table::DigitDiscardInstruction,
+                   {{row->at(0), true}, {row->at(1)}, {plan, true}, {row->at(2)}, {row->at(3)}});
 }
 
-std::string Members(const PlanRows& rows)
+// The members that join the dial plan's own instructions and tags.
+void AppendMembers(std::string& text, const PlanRows& rows)
 {
-    std::set<std::string> own;
+    std::unordered_set<std::string> own;
+    own.reserve(rows.tags.size() + rows.instructions.size());
     for (const auto* table : {&rows.tags, &rows.instructions})
         for (const auto& [pkid, row] : *table)
             own.insert(PkidKey(pkid));
-    std::string text = SectionHead(Table::DigitDiscardInstructionMember);
+    AppendSectionHead(text, Table::DigitDiscardInstructionMember);
     for (const auto& [pkid, row] : rows.members)
         if (own.count(PkidKey(row.at(1))) != 0 && own.count(PkidKey(row.at(2))) != 0)
-            text +=
-                Line(Table::DigitDiscardInstructionMember, {Braced(row.at(0)), Braced(row.at(1)), Braced(row.at(2))});
-    return text;
+            AppendLine(text, Table::DigitDiscardInstructionMember,
+                       {{row.at(0), true}, {row.at(1), true}, {row.at(2), true}});
+}
+
+// About what a row's line takes, so that the text grows once.
+std::size_t RoughSize(const PlanRows& rows)
+{
+    return 4096 + 160 * (rows.tags.size() + rows.instructions.size()) + 120 * rows.members.size();
 }
 
 }  // namespace
@@ -91,18 +104,24 @@ std::string PlanFileText(const PlanRows& rows)
         throw PlanFileError("the dial plan's DialPlan row is not there to be written");
     const PlanRows::Row& dialPlan = rows.dialPlan.begin()->second;
     const std::string& plan = dialPlan.at(0);
-    std::string text =
-        SectionHead(Table::DialPlan) + Line(Table::DialPlan, {Braced(plan), dialPlan.at(1), dialPlan.at(2)}) + "\r\n";
-    text += SectionHead(Table::DialPlanTag);
+    std::string text;
+    text.reserve(RoughSize(rows));
+    AppendSectionHead(text, Table::DialPlan);
+    AppendLine(text, Table::DialPlan, {{plan, true}, {dialPlan.at(1)}, {dialPlan.at(2)}});
+    text.append("\r\n");
+    AppendSectionHead(text, Table::DialPlanTag);
     for (const auto& [pkid, row] : rows.tags) {
         if (row.at(3).size() > 1)
             throw PlanFileError("the DialPlanTag row " + pkid +
                                 " holds a tkOperator_Max of more than one character, "
                                 "which a dial-plan file cannot carry: \"" +
                                 row.at(3) + "\"");
-        text += Line(Table::DialPlanTag, {Braced(row.at(0)), row.at(1), Braced(plan), row.at(2), row.at(3)});
+        AppendLine(text, Table::DialPlanTag, {{row.at(0), true}, {row.at(1)}, {plan, true}, {row.at(2)}, {row.at(3)}});
     }
-    text += "\r\n" + Instructions(rows, plan) + "\r\n" + Members(rows);
+    text.append("\r\n");
+    AppendInstructions(text, rows, plan);
+    text.append("\r\n");
+    AppendMembers(text, rows);
     return text;
 }
 

@@ -202,6 +202,14 @@ TEST_P(Undo, AnExportedDialPlanUpgradesToNothing)
     const nlohmann::json counts = nlohmann::json::parse(preview.out)["counts"];
     for (const auto& [table, count] : counts.items())
         EXPECT_EQ(count, (nlohmann::json{{"added", 0}, {"deleted", 0}, {"changed", 0}})) << table;
+    // A comma may stand in the last field (a clause) alone.
+    db->exec("update DialPlanTag set tag = 'AREA,CODE' where tag = 'AREA-CODE'");
+    const ProgramResult refused = runSetup({"--export", "Example", folder + "/Refused.csv"});
+    EXPECT_EQ(refused.exitCode, 8);
+    EXPECT_NE(refused.err.find("holds a value that a dial-plan file cannot carry in its field tag: \"AREA,CODE\""),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(FileExists(folder + "/Refused.csv"));
 }
 
 TEST_P(Undo, ARestoreCanItselfBeTakenBackAndItsPreviewChangesNothing)
