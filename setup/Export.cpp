@@ -47,7 +47,7 @@ void Export(const std::string& name, const std::string& file, Outcome& outcome)
         return Decide(outcome, zentra::kExitRefused, "Export", "not installed", name + " is not installed.");
     std::string text;
     try {
-        text = zentra_run::PlanFileText(zentra_run::ReadPlanRows(session, found->pkid));
+        text = zentra_run::PlanFileText(session, found->pkid);
     } catch (const zentra_run::PlanFileError& error) {
         return Decide(outcome, zentra::kExitRefused, "Export", "refused", error.what());
     }

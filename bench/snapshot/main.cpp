@@ -1,6 +1,6 @@
 // zentra-bench-snapshot: times the snapshot that an upgrade and a removal take
 // before their first change, as the run takes it: the installed dial plan's
-// rows read from the database, written as a dial-plan file, and the deployed
+// rows read from the database and written as a dial-plan file, and the deployed
 // files copied, into a new folder of the dial plan's history.
 //
 //   zentra-bench-snapshot NAME [RUNS]
@@ -22,7 +22,7 @@
 #include "installer/CZentraSetup.h"
 #include "installer/Results.h"
 #include "installer/run/DialPlanPaths.h"
-#include "installer/run/PlanRows.h"
+#include "installer/run/PlanFile.h"
 #include "installer/run/PlanStatus.h"
 #include "installer/run/Session.h"
 #include "installer/run/Snapshot.h"
@@ -54,8 +54,8 @@ int main(int argc, char** argv)
         std::vector<double> seconds;
         for (int run = 0; run < runs; ++run) {
             const auto start = std::chrono::steady_clock::now();
-            const zentra_run::PlanRows rows = zentra_run::ReadPlanRows(session, found->pkid);
-            const std::string id = zentra_run::TakeSnapshot(*paths, "bench", &rows);
+            const std::string id = zentra_run::TakeSnapshot(
+                *paths, "bench", [&] { return zentra_run::PlanFileText(session, found->pkid); });
             seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
             platform::RemoveFolderTree(paths->historyFolder() + id + "\\");
         }

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "dialplanfile/DialPlanFile.h"
+#include "installer/SqlText.h"
+#include "installer/run/Session.h"
 #include "installer/upgrade/PkidLookup.h"
+#include "odbc/odbc.h"
 
 namespace zentra_run {
 
@@ -53,75 +56,71 @@ void AppendLine(std::string& text, Table table, std::initializer_list<Field> fie
     text.append("\r\n");
 }
 
-long long Number(const std::string& text)
+// The query's rows, each as its fields, one after the other; the fields are
+// read into the same strings row after row.
+template <typename Each>
+void ForEachRow(Session& session, const std::string& sql, std::size_t columns, Each each)
 {
-    try {
-        return std::stoll(text);
-    } catch (...) {
-        return 0;
+    odbc::ResultSet* result = session.query(sql);
+    std::vector<std::string> fields(columns);
+    while (result->next()) {
+        for (std::size_t column = 0; column < columns; ++column)
+            fields[column] = result->getString(static_cast<int>(column) + 1);
+        each(fields);
     }
-}
-
-void AppendInstructions(std::string& text, const PlanRows& rows, const std::string& plan)
-{
-    std::vector<std::pair<long long, const PlanRows::Row*>> ordered;
-    ordered.reserve(rows.instructions.size());
-    for (const auto& [pkid, row] : rows.instructions)
-        ordered.emplace_back(Number(row.at(2)), &row);
-    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    AppendSectionHead(text, Table::DigitDiscardInstruction);
-    for (const auto& [id, row] : ordered)
-        AppendLine(text, Table::DigitDiscardInstruction,
-                   {{row->at(0), true}, {row->at(1)}, {plan, true}, {row->at(2)}, {row->at(3)}});
-}
-
-// The members that join the dial plan's own instructions and tags.
-void AppendMembers(std::string& text, const PlanRows& rows)
-{
-    std::unordered_set<std::string> own;
-    own.reserve(rows.tags.size() + rows.instructions.size());
-    for (const auto* table : {&rows.tags, &rows.instructions})
-        for (const auto& [pkid, row] : *table)
-            own.insert(PkidKey(pkid));
-    AppendSectionHead(text, Table::DigitDiscardInstructionMember);
-    for (const auto& [pkid, row] : rows.members)
-        if (own.count(PkidKey(row.at(1))) != 0 && own.count(PkidKey(row.at(2))) != 0)
-            AppendLine(text, Table::DigitDiscardInstructionMember,
-                       {{row.at(0), true}, {row.at(1), true}, {row.at(2), true}});
-}
-
-// About what a row's line takes, so that the text grows once.
-std::size_t RoughSize(const PlanRows& rows)
-{
-    return 4096 + 160 * (rows.tags.size() + rows.instructions.size()) + 120 * rows.members.size();
+    session.release();
 }
 
 }  // namespace
 
-std::string PlanFileText(const PlanRows& rows)
+std::string PlanFileText(Session& session, const std::string& dialPlanPkid)
 {
-    if (rows.dialPlan.size() != 1)
-        throw PlanFileError("the dial plan's DialPlan row is not there to be written");
-    const PlanRows::Row& dialPlan = rows.dialPlan.begin()->second;
-    const std::string& plan = dialPlan.at(0);
+    const std::string plan = "'" + SqlQuote(dialPlanPkid) + "'";
     std::string text;
-    text.reserve(RoughSize(rows));
+    int dialPlans = 0;
     AppendSectionHead(text, Table::DialPlan);
-    AppendLine(text, Table::DialPlan, {{plan, true}, {dialPlan.at(1)}, {dialPlan.at(2)}});
+    ForEachRow(session, "select pkid, name, description from DialPlan where pkid = " + plan, 3,
+               [&](const std::vector<std::string>& row) {
+                   AppendLine(text, Table::DialPlan, {{row[0], true}, {row[1]}, {row[2]}});
+                   ++dialPlans;
+               });
+    if (dialPlans != 1)
+        throw PlanFileError("the dial plan's DialPlan row is not there to be written");
     text.append("\r\n");
+
+    // The members to write join the plan's own instructions and tags, matched
+    // as identifiers.
+    std::unordered_set<std::string> own;
     AppendSectionHead(text, Table::DialPlanTag);
-    for (const auto& [pkid, row] : rows.tags) {
-        if (row.at(3).size() > 1)
-            throw PlanFileError("the DialPlanTag row " + pkid +
-                                " holds a tkOperator_Max of more than one character, "
-                                "which a dial-plan file cannot carry: \"" +
-                                row.at(3) + "\"");
-        AppendLine(text, Table::DialPlanTag, {{row.at(0), true}, {row.at(1)}, {plan, true}, {row.at(2)}, {row.at(3)}});
-    }
+    ForEachRow(
+        session,
+        "select pkid, tag, suppressFromRouteFilter, tkOperator_Max from DialPlanTag where fkDialPlan = " + plan +
+            " order by pkid",
+        4, [&](const std::vector<std::string>& row) {
+            if (row[3].size() > 1)
+                throw PlanFileError("the DialPlanTag row " + row[0] +
+                                    " holds a tkOperator_Max of more than one character, "
+                                    "which a dial-plan file cannot carry: \"" +
+                                    row[3] + "\"");
+            AppendLine(text, Table::DialPlanTag, {{row[0], true}, {row[1]}, {dialPlanPkid, true}, {row[2]}, {row[3]}});
+            own.insert(PkidKey(row[0]));
+        });
     text.append("\r\n");
-    AppendInstructions(text, rows, plan);
+    AppendSectionHead(text, Table::DigitDiscardInstruction);
+    ForEachRow(session,
+               "select pkid, name, digitAnalysisID, clause from DigitDiscardInstruction where fkDialPlan = " + plan +
+                   " order by digitAnalysisID, pkid",
+               4, [&](const std::vector<std::string>& row) {
+                   AppendLine(text, Table::DigitDiscardInstruction,
+                              {{row[0], true}, {row[1]}, {dialPlanPkid, true}, {row[2]}, {row[3]}});
+                   own.insert(PkidKey(row[0]));
+               });
     text.append("\r\n");
-    AppendMembers(text, rows);
+    AppendSectionHead(text, Table::DigitDiscardInstructionMember);
+    ForEachRow(session, MembersQuery(plan) + " order by pkid", 3, [&](const std::vector<std::string>& row) {
+        if (own.count(PkidKey(row[1])) != 0 && own.count(PkidKey(row[2])) != 0)
+            AppendLine(text, Table::DigitDiscardInstructionMember, {{row[0], true}, {row[1], true}, {row[2], true}});
+    });
     return text;
 }
 

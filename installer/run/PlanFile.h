@@ -15,6 +15,8 @@ class DialPlanFile;
 
 namespace zentra_run {
 
+class Session;
+
 // Rows that the file format cannot carry: a comma in a field that is not the
 // last of its row, a line break, a tkOperator_Max of more than one character,
 // a dial plan without its DialPlan row.
@@ -23,12 +25,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The four sections with their marker lines, column names and type rows, and
-// a row each for the DialPlan row, the tags, the instructions in the order of
-// their digit-analysis IDs and the members that join the plan's own
-// instructions and tags; pkids in braces, CR LF line ends. Throws
-// PlanFileError.
-std::string PlanFileText(const PlanRows& rows);
+// The installed dial plan with this pkid as the database holds it, read and
+// written row by row: the four sections with their marker lines, column names
+// and type rows, and a row each for the DialPlan row, the tags, the
+// instructions in the order of their digit-analysis IDs and the members that
+// join the plan's own instructions and tags; pkids in braces, CR LF line ends.
+// Throws PlanFileError.
+std::string PlanFileText(Session& session, const std::string& dialPlanPkid);
 
 // The rows of a checked file in the form the installer reads the database in,
 // keyed and written as identifiers (upper case), whatever the file's case.

@@ -42,6 +42,13 @@ PlanChanges CompareRows(const PlanRows& before, const PlanRows& after)
     return changes;
 }
 
+std::string MembersQuery(const std::string& plan)
+{
+    return "select pkid, fkDigitDiscardInstruction, fkDialPlanTag from DigitDiscardInstructionMember where "
+           "fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction where fkDialPlan = " +
+           plan + ") or fkDialPlanTag in (select pkid from DialPlanTag where fkDialPlan = " + plan + ")";
+}
+
 PlanRows ReadPlanRows(Session& session, const std::string& dialPlanPkid)
 {
     const std::string plan = "'" + SqlQuote(dialPlanPkid) + "'";
@@ -52,11 +59,7 @@ PlanRows ReadPlanRows(Session& session, const std::string& dialPlanPkid)
          rows.tags);
     Read(session, "select pkid, name, digitAnalysisID, clause from DigitDiscardInstruction where fkDialPlan = " + plan,
          rows.instructions);
-    Read(session,
-         "select pkid, fkDigitDiscardInstruction, fkDialPlanTag from DigitDiscardInstructionMember where "
-         "fkDigitDiscardInstruction in (select pkid from DigitDiscardInstruction where fkDialPlan = " +
-             plan + ") or fkDialPlanTag in (select pkid from DialPlanTag where fkDialPlan = " + plan + ")",
-         rows.members);
+    Read(session, MembersQuery(plan), rows.members);
     return rows;
 }
 

@@ -43,6 +43,10 @@ struct PlanChanges {
 
 PlanChanges CompareRows(const PlanRows& before, const PlanRows& after);
 
+// The query of the members of a dial plan, given as a quoted SQL literal:
+// those that join its instructions or its tags.
+std::string MembersQuery(const std::string& plan);
+
 // The rows of the dial plan with this pkid.
 PlanRows ReadPlanRows(Session& session, const std::string& dialPlanPkid);
 

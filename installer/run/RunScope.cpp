@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "installer/SqlText.h"
+#include "installer/run/PlanFile.h"
 #include "installer/run/References.h"
 #include "installer/run/Session.h"
 #include "installer/run/Snapshot.h"
@@ -30,20 +31,16 @@ void RunScope::holdRoutes() { transaction_.lockTablesAgainstWrites(RouteTables()
 
 void RunScope::rowsBefore(const std::string& pkid)
 {
-    if (report() != nullptr && options_.changes) {
+    if (report() != nullptr && options_.changes)
         before_ = ReadPlanRows(session_, pkid);
-        haveBefore_ = true;
-    }
 }
 
 std::string RunScope::snapshot(const DialPlanPaths& paths, const char* operation, const std::string& pkid)
 {
     if (options_.preview)
         return "";
-    PlanRows rows;
-    if (!pkid.empty())
-        rows = haveBefore_ ? before_ : ReadPlanRows(session_, pkid);
-    const std::string id = TakeSnapshot(paths, operation, pkid.empty() ? nullptr : &rows);
+    const RowsText rows = [this, &pkid] { return PlanFileText(session_, pkid); };
+    const std::string id = TakeSnapshot(paths, operation, pkid.empty() ? RowsText() : rows);
     if (report() != nullptr)
         report()->snapshot = id;
     return id;

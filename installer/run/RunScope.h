@@ -63,7 +63,6 @@ private:
     MessageDeferral deferral_;
     zentra_lock::LockedTransaction transaction_;
     PlanRows before_;
-    bool haveBefore_ = false;
 };
 
 }  // namespace zentra_run

@@ -96,7 +96,7 @@ std::vector<std::pair<long long, std::string>> Numbered(const DialPlanPaths& pat
 }
 
 // Writes everything into the hidden folder partial; what the manifest tells.
-nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::string& partial, const PlanRows* rows,
+nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::string& partial, const RowsText& rows,
                                     const std::string& operation, const std::string& time)
 {
     const std::vector<std::pair<long long, std::string>> taken = Numbered(paths);
@@ -104,11 +104,11 @@ nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::strin
                                        {"operation", operation},
                                        {"time", time},
                                        {"sequence", taken.empty() ? 1 : taken.back().first + 1},
-                                       {"installed", rows != nullptr}};
-    if (rows != nullptr) {
+                                       {"installed", static_cast<bool>(rows)}};
+    if (rows) {
         std::string text;
         try {
-            text = PlanFileText(*rows);
+            text = rows();
         } catch (const PlanFileError& error) {
             Fail(partial, error.what());
         }
@@ -127,7 +127,7 @@ nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::strin
 
 }  // namespace
 
-std::string TakeSnapshot(const DialPlanPaths& paths, const std::string& operation, const PlanRows* rows)
+std::string TakeSnapshot(const DialPlanPaths& paths, const std::string& operation, const RowsText& rows)
 {
     const std::string history = paths.historyFolder();
     const std::string stamp = UtcNow("%Y%m%dT%H%M%SZ");

@@ -7,6 +7,7 @@
 // then renamed: a run killed while it writes one leaves no snapshot, only a
 // hidden folder that is never taken for one.
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,10 +40,14 @@ struct Snapshot {
     bool dialPlanFile = false, uninstaller = false, readMe = false;
 };
 
-// Takes a snapshot for the run operation: rows is null when the dial plan is
+// Writes the installed rows as a dial-plan file (PlanFileText); throws
+// PlanFileError.
+using RowsText = std::function<std::string()>;
+
+// Takes a snapshot for the run operation: rows is empty when the dial plan is
 // not installed. Its id; throws SnapshotError, with nothing left that could be
 // taken for a snapshot.
-std::string TakeSnapshot(const DialPlanPaths& paths, const std::string& operation, const PlanRows* rows);
+std::string TakeSnapshot(const DialPlanPaths& paths, const std::string& operation, const RowsText& rows);
 
 // The ids of the dial plan's complete snapshots, oldest first.
 std::vector<std::string> SnapshotIds(const DialPlanPaths& paths);
