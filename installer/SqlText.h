@@ -15,3 +15,6 @@ inline std::string SqlQuote(const std::string& value)
     }
     return quoted;
 }
+
+// The value as a literal of a statement: quoted, between single quotes.
+inline std::string SqlLiteral(const std::string& value) { return "'" + SqlQuote(value) + "'"; }

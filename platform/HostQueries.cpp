@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstdlib>
 
 #if defined(_WIN32)
@@ -21,6 +22,15 @@ bool IsFolder(const std::string& windowsPath)
     struct stat st;
     return ::stat(HostPath(windowsPath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 #endif
+}
+
+bool IsReadableFile(const std::string& windowsPath)
+{
+    FILE* file = OpenFile(windowsPath, "rb");
+    if (file == nullptr)
+        return false;
+    std::fclose(file);
+    return true;
 }
 
 std::string HostName()

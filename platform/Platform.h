@@ -82,6 +82,8 @@ private:
 
 // Whether a Windows path names a folder that exists.
 bool IsFolder(const std::string& windowsPath);
+// Whether there is a file at windowsPath that this process can read.
+bool IsReadableFile(const std::string& windowsPath);
 
 // Removes what an interrupted copy or move onto the file left beside it: the
 // stand-in writes every copy through a hidden temporary file in the target's

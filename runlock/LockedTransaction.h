@@ -39,7 +39,6 @@ public:
     void commit();
     void rollback();
     bool isOpen() const { return open_; }
-    Dialect dialect() const { return dialect_; }
 
     // Holds the tables still against writes of other sessions until the
     // transaction ends (PostgreSQL: LOCK TABLE ... IN SHARE MODE).

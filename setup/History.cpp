@@ -5,6 +5,7 @@
 #include "installer/Results.h"
 #include "installer/run/DialPlanPaths.h"
 #include "installer/run/Journal.h"
+#include "installer/run/RunReportJson.h"
 #include "installer/run/Snapshot.h"
 #include "setup/Restore.h"
 
@@ -40,10 +41,10 @@ nlohmann::ordered_json RecordsJson(const DialPlanPaths& paths, const std::vector
              {"operation", record.operation},
              {"preview", record.preview},
              {"host", record.host},
-             {"csvSha256", record.csvSha256.empty() ? nullptr : nlohmann::ordered_json(record.csvSha256)},
+             {"csvSha256", zentra_run::TextOrNull(record.csvSha256)},
              {"result", record.result},
              {"exitStatus", record.exitStatus},
-             {"snapshot", record.snapshot.empty() ? nullptr : nlohmann::ordered_json(record.snapshot)},
+             {"snapshot", zentra_run::TextOrNull(record.snapshot)},
              {"snapshotFolder",
               record.snapshot.empty() ? nullptr : nlohmann::ordered_json(paths.historyFolder() + record.snapshot)}});
     return list;

@@ -75,15 +75,6 @@ std::string WithName(std::string text, const std::string& name)
     return text;
 }
 
-bool FileExists(const std::string& windowsPath)
-{
-    FILE* file = platform::OpenFile(windowsPath, "rb");
-    if (file == nullptr)
-        return false;
-    std::fclose(file);
-    return true;
-}
-
 // True when both files exist and hold the same bytes.
 bool SameContent(const std::string& first, const std::string& second)
 {
@@ -111,14 +102,14 @@ bool SameContent(const std::string& first, const std::string& second)
 void CheckFilesToDeploy(const DialPlanPaths& paths, Outcome& outcome)
 {
     Step("Checking the files to deploy");
-    if (!FileExists(paths.deliveredDialPlanFile())) {
+    if (!platform::IsReadableFile(paths.deliveredDialPlanFile())) {
         Done("the dial-plan file " + paths.name() + " is missing: it could not be deployed");
         return Decide(outcome, zentra::kExitNotDeployed, "CopyDialPlanFile", "would fail",
                       "The dial-plan file " + paths.name() + " is missing from the current folder.");
     }
     std::string missing;
     for (const std::string& file : {DialPlanPaths::deliveredUninstaller(), paths.deliveredReadMe()})
-        if (!FileExists(file))
+        if (!platform::IsReadableFile(file))
             missing += (missing.empty() ? "" : " and ") + file;
     Done(missing.empty() ? "all there" : "the dial-plan file is there; " + missing + " would not be copied");
 }
@@ -285,7 +276,7 @@ std::optional<DialPlanPaths> CheckDelivery(const std::string& name, Outcome& out
     if (!paths)
         return std::nullopt;
     Step("Checking the delivered file " + paths->deliveredCsv());
-    if (!FileExists(paths->deliveredCsv())) {
+    if (!platform::IsReadableFile(paths->deliveredCsv())) {
         Done("missing: run zentra-setup in the folder that holds the dial plan's files");
         Decide(outcome, zentra::kExitFileMissing, "CheckDeliveredFile", "refused",
                paths->deliveredCsv() + " is missing from the current folder.");

@@ -70,11 +70,6 @@ nlohmann::ordered_json CountsJsonOf(const PlanChanges& changes)
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-nlohmann::ordered_json OrNull(const std::string& text)
-{
-    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
-}
-
 // What changed between two rows of a table: "column: before -> after; ...".
 std::string Differences(const TableColumns& table, const PlanChanges::Changed& change)
 {
@@ -104,10 +99,16 @@ nlohmann::ordered_json CountsToJson(const PlanChanges& changes) { return CountsJ
 nlohmann::ordered_json ToJson(const Outcome& outcome)
 {
     nlohmann::ordered_json json = {
-        {"program", "zentra-setup"},          {"version", ZENTRA_VERSION},        {"mode", outcome.mode},
-        {"name", OrNull(outcome.name)},       {"exitStatus", outcome.exitStatus}, {"result", outcome.result},
-        {"road", OrNull(outcome.road)},       {"decidedBy", outcome.decidedBy},   {"message", outcome.message},
-        {"log", OrNull(outcome.run.logPath)},
+        {"program", "zentra-setup"},
+        {"version", ZENTRA_VERSION},
+        {"mode", outcome.mode},
+        {"name", zentra_run::TextOrNull(outcome.name)},
+        {"exitStatus", outcome.exitStatus},
+        {"result", outcome.result},
+        {"road", zentra_run::TextOrNull(outcome.road)},
+        {"decidedBy", outcome.decidedBy},
+        {"message", outcome.message},
+        {"log", zentra_run::TextOrNull(outcome.run.logPath)},
     };
     json["messages"] = nlohmann::ordered_json::array();
     for (const auto& [caption, text] : outcome.run.messages)
@@ -118,7 +119,7 @@ nlohmann::ordered_json ToJson(const Outcome& outcome)
     json["ids"] = nlohmann::ordered_json::array();
     for (const auto& [name, id] : outcome.run.ids)
         json["ids"].push_back({{"instruction", name}, {"digitAnalysisID", id}});
-    json["snapshot"] = OrNull(outcome.run.snapshot);
+    json["snapshot"] = zentra_run::TextOrNull(outcome.run.snapshot);
     if (!outcome.run.restoredFrom.empty())
         json["restoredFrom"] = outcome.run.restoredFrom;
     if (!outcome.run.conflicts.empty())

@@ -123,17 +123,15 @@ void Record(const setup::Options& options, const setup::Outcome& outcome, const 
     if (options.mode != setup::Mode::Install && options.mode != setup::Mode::Restore)
         return;
     const std::optional<zentra_run::DialPlanPaths> paths = zentra_run::DialPlanPaths::Of(options.name);
-    if (!paths || !platform::IsFolder(paths->folder()))
+    if (!paths)
         return;
     zentra_run::JournalRecord record;
-    record.time = zentra_run::JournalTime();
     record.program = "zentra-setup";
     record.operation = options.mode == setup::Mode::Restore ? "restore"
                        : outcome.road == "upgrade"          ? "upgrade"
                        : outcome.road == "files only"       ? "files only"
                                                             : "install";
     record.preview = options.preview;
-    record.host = platform::HostName();
     record.csvSha256 = digest;
     record.result = outcome.result;
     record.exitStatus = outcome.exitStatus;

@@ -175,13 +175,11 @@ int DeleteFiles(const DialPlanPaths& paths, StepLog& log)
 void Record(const std::string& name, int exitStatus)
 {
     const std::optional<DialPlanPaths> paths = DialPlanPaths::Of(name);
-    if (!paths || !platform::IsFolder(paths->folder()))
+    if (!paths)
         return;
     zentra_run::JournalRecord record;
-    record.time = zentra_run::JournalTime();
     record.program = "uninstall.exe";
     record.operation = "removal";
-    record.host = platform::HostName();
     record.result = g_outcome.result;
     record.exitStatus = exitStatus;
     record.snapshot = g_outcome.run.snapshot;
@@ -205,10 +203,9 @@ void PrintJson(const std::string& name, int exitStatus)
         {"result", g_outcome.result},
         {"decidedBy", g_outcome.decidedBy},
         {"message", g_outcome.message},
-        {"log", log.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(log)},
+        {"log", zentra_run::TextOrNull(log)},
         {"blocking", zentra_run::BlockingRowsJson(g_outcome.run.blocking)},
-        {"snapshot", g_outcome.run.snapshot.empty() ? nlohmann::ordered_json(nullptr)
-                                                    : nlohmann::ordered_json(g_outcome.run.snapshot)},
+        {"snapshot", zentra_run::TextOrNull(g_outcome.run.snapshot)},
     };
     std::printf("%s\n", json.dump(2).c_str());
 }

@@ -1,21 +1,17 @@
 #include "installer/run/Journal.h"
 
 #include <cstdio>
-#include <ctime>
 
 #include <nlohmann/json.hpp>
 
 #include "dialplanfile/FileText.h"
+#include "installer/run/RunReportJson.h"
+#include "installer/run/UtcTime.h"
 #include "platform/Platform.h"
 
 namespace zentra_run {
 
 namespace {
-
-nlohmann::ordered_json OrNull(const std::string& text)
-{
-    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
-}
 
 std::string Text(const nlohmann::json& line, const char* key)
 {
@@ -36,26 +32,22 @@ bool Parse(const std::string& text, JournalRecord& record)
 
 }  // namespace
 
-std::string JournalTime()
-{
-    const std::time_t now = std::time(nullptr);
-    char text[32] = {};
-    std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
-    return text;
-}
-
 bool AppendToJournal(const DialPlanPaths& paths, const JournalRecord& record)
 {
-    const nlohmann::ordered_json line = {{"time", record.time},
+    // A run that did not get as far as the dial plan's folder leaves no
+    // record, and no folder.
+    if (!platform::IsFolder(paths.folder()))
+        return true;
+    const nlohmann::ordered_json line = {{"time", UtcNow(kUtcTime)},
                                          {"program", record.program},
                                          {"operation", record.operation},
                                          {"preview", record.preview},
                                          {"name", paths.name()},
-                                         {"host", record.host},
-                                         {"csvSha256", OrNull(record.csvSha256)},
+                                         {"host", platform::HostName()},
+                                         {"csvSha256", TextOrNull(record.csvSha256)},
                                          {"result", record.result},
                                          {"exitStatus", record.exitStatus},
-                                         {"snapshot", OrNull(record.snapshot)}};
+                                         {"snapshot", TextOrNull(record.snapshot)}};
     const std::string text = line.dump() + "\n";
     FILE* journal = platform::OpenFile(paths.journal(), "ab");
     if (journal == nullptr)

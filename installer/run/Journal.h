@@ -13,6 +13,7 @@
 
 namespace zentra_run {
 
+// One run; the journal writes the time and the host itself.
 struct JournalRecord {
     std::string time;       // UTC, "2026-12-09T14:15:02Z"
     std::string program;    // "zentra-setup", "uninstall.exe"
@@ -25,11 +26,9 @@ struct JournalRecord {
     std::string snapshot;  // the snapshot the run took; "" when none
 };
 
-// The time now, as records write it.
-std::string JournalTime();
-
-// Appends the record; false when the journal cannot be written (the run's own
-// outcome does not depend on it).
+// Appends the record, stamped with the time and this machine's name, when the
+// dial plan's folder exists; false when the journal cannot be written (the
+// run's own outcome does not depend on it).
 bool AppendToJournal(const DialPlanPaths& paths, const JournalRecord& record);
 
 // The records, oldest first; a line that cannot be read is skipped and told in

@@ -75,7 +75,7 @@ void ForEachRow(Session& session, const std::string& sql, std::size_t columns, E
 
 std::string PlanFileText(Session& session, const std::string& dialPlanPkid)
 {
-    const std::string plan = "'" + SqlQuote(dialPlanPkid) + "'";
+    const std::string plan = SqlLiteral(dialPlanPkid);
     std::string text;
     int dialPlans = 0;
     AppendSectionHead(text, Table::DialPlan);

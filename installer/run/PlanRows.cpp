@@ -51,7 +51,7 @@ std::string MembersQuery(const std::string& plan)
 
 PlanRows ReadPlanRows(Session& session, const std::string& dialPlanPkid)
 {
-    const std::string plan = "'" + SqlQuote(dialPlanPkid) + "'";
+    const std::string plan = SqlLiteral(dialPlanPkid);
     PlanRows rows;
     Read(session, "select pkid, name, description from DialPlan where pkid = " + plan, rows.dialPlan);
     Read(session,

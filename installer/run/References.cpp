@@ -37,8 +37,6 @@ const std::vector<std::string>& RouteTables()
 
 namespace {
 
-std::string Quoted(const std::string& value) { return "'" + SqlQuote(value) + "'"; }
-
 // The table of the used rows and the column that names them.
 const char* UsedTable(Used used)
 {
@@ -88,12 +86,12 @@ std::vector<BlockingRow> Users(Session& session, const Reference& reference, con
 std::string CheckQuery(const Reference& reference, const std::string& usedPkid)
 {
     return std::string(reference.select) + " * from " + reference.table + " where " + reference.column + " = " +
-           Quoted(usedPkid);
+           SqlLiteral(usedPkid);
 }
 
 std::string RemovalCheck::query(const std::string& dialPlanPkid) const
 {
-    const std::string plan = Quoted(dialPlanPkid);
+    const std::string plan = SqlLiteral(dialPlanPkid);
     const Reference& r = *reference;
     if (r.used == Used::DialPlan)
         return std::string("select * from ") + r.table + " where " + r.column + "=" + plan;
@@ -121,7 +119,7 @@ const std::vector<RemovalCheck>& RemovalChecks()
 
 std::vector<BlockingRow> UsersOf(Session& session, const Reference& reference, const std::string& usedPkid)
 {
-    return Users(session, reference, "r." + std::string(reference.column) + " = " + Quoted(usedPkid));
+    return Users(session, reference, "r." + std::string(reference.column) + " = " + SqlLiteral(usedPkid));
 }
 
 std::vector<BlockingRow> UsersOfDialPlan(Session& session, int result, const std::string& dialPlanPkid,
@@ -135,7 +133,7 @@ std::vector<BlockingRow> UsersOfDialPlan(Session& session, int result, const std
         if (check.result != result)
             continue;
         const Reference& reference = *check.reference;
-        const std::string plan = Quoted(dialPlanPkid);
+        const std::string plan = SqlLiteral(dialPlanPkid);
         std::vector<BlockingRow> found =
             Users(session, reference, reference.used == Used::DialPlan ? "x.pkid = " + plan : "x.fkDialPlan = " + plan);
         const std::set<std::string> before = named;

@@ -30,8 +30,6 @@ constexpr const char* kCaption = "Restore Failed";
 constexpr PlanChanges::Table PlanChanges::*kTables[] = {&PlanChanges::dialPlan, &PlanChanges::tags,
                                                         &PlanChanges::instructions, &PlanChanges::members};
 
-std::string Quoted(const std::string& value) { return "'" + SqlQuote(value) + "'"; }
-
 Snapshot Chosen(const DialPlanPaths& paths, const std::string& id)
 {
     if (!id.empty())
@@ -160,7 +158,7 @@ std::vector<std::vector<std::string>> RowsIn(Session& step, const std::string& s
     for (std::size_t start = 0; start < values.size(); start += kInList) {
         std::string list;
         for (std::size_t k = start; k < values.size() && k < start + kInList; ++k)
-            list += (list.empty() ? "" : ", ") + (quote ? Quoted(values[k]) : values[k]);
+            list += (list.empty() ? "" : ", ") + (quote ? SqlLiteral(values[k]) : values[k]);
         for (auto& row : step.rows(select + " where " + column + " in (" + list + ")"))
             found.push_back(std::move(row));
     }
@@ -226,41 +224,43 @@ void DeleteRows(Session& step, const PlanChanges& changes)
                                                            {"DialPlan", &changes.dialPlan.deleted}};
     for (const auto& [table, rows] : deleted)
         for (const PlanRows::Row& row : *rows)
-            Run(step, std::string("delete from ") + table + " where pkid = " + Quoted(row.at(0)));
+            Run(step, std::string("delete from ") + table + " where pkid = " + SqlLiteral(row.at(0)));
 }
 
 // The statements that write a row of the snapshot, inserted or updated.
 std::string DialPlanRow(const PlanRows::Row& row, bool insert)
 {
-    return insert ? "insert into DialPlan (pkid, name, description) values (" + Quoted(row[0]) + ", " + Quoted(row[1]) +
-                        ", " + Quoted(row[2]) + ")"
-                  : "update DialPlan set name = " + Quoted(row[1]) + ", description = " + Quoted(row[2]) +
-                        " where pkid = " + Quoted(row[0]);
+    return insert ? "insert into DialPlan (pkid, name, description) values (" + SqlLiteral(row[0]) + ", " +
+                        SqlLiteral(row[1]) + ", " + SqlLiteral(row[2]) + ")"
+                  : "update DialPlan set name = " + SqlLiteral(row[1]) + ", description = " + SqlLiteral(row[2]) +
+                        " where pkid = " + SqlLiteral(row[0]);
 }
 std::string TagRow(const PlanRows::Row& row, bool insert, const std::string& plan)
 {
     return insert
                ? "insert into DialPlanTag (pkid, tag, fkDialPlan, suppressFromRouteFilter, tkOperator_Max) values (" +
-                     Quoted(row[0]) + ", " + Quoted(row[1]) + ", " + Quoted(plan) + ", " + Quoted(row[2]) + ", " +
-                     Quoted(row[3]) + ")"
-               : "update DialPlanTag set tag = " + Quoted(row[1]) + ", suppressFromRouteFilter = " + Quoted(row[2]) +
-                     ", tkOperator_Max = " + Quoted(row[3]) + " where pkid = " + Quoted(row[0]);
+                     SqlLiteral(row[0]) + ", " + SqlLiteral(row[1]) + ", " + SqlLiteral(plan) + ", " +
+                     SqlLiteral(row[2]) + ", " + SqlLiteral(row[3]) + ")"
+               : "update DialPlanTag set tag = " + SqlLiteral(row[1]) +
+                     ", suppressFromRouteFilter = " + SqlLiteral(row[2]) + ", tkOperator_Max = " + SqlLiteral(row[3]) +
+                     " where pkid = " + SqlLiteral(row[0]);
 }
 std::string InstructionRow(const PlanRows::Row& row, bool insert, const std::string& plan)
 {
-    return insert ? "insert into DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, clause) values (" +
-                        Quoted(row[0]) + ", " + Quoted(row[1]) + ", " + Quoted(plan) + ", " + row[2] + ", " +
-                        Quoted(row[3]) + ")"
-                  : "update DigitDiscardInstruction set name = " + Quoted(row[1]) + ", digitAnalysisID = " + row[2] +
-                        ", clause = " + Quoted(row[3]) + " where pkid = " + Quoted(row[0]);
+    return insert
+               ? "insert into DigitDiscardInstruction (pkid, name, fkDialPlan, digitAnalysisID, clause) values (" +
+                     SqlLiteral(row[0]) + ", " + SqlLiteral(row[1]) + ", " + SqlLiteral(plan) + ", " + row[2] + ", " +
+                     SqlLiteral(row[3]) + ")"
+               : "update DigitDiscardInstruction set name = " + SqlLiteral(row[1]) + ", digitAnalysisID = " + row[2] +
+                     ", clause = " + SqlLiteral(row[3]) + " where pkid = " + SqlLiteral(row[0]);
 }
 std::string MemberRow(const PlanRows::Row& row, bool insert)
 {
     return insert ? "insert into DigitDiscardInstructionMember (pkid, fkDigitDiscardInstruction, fkDialPlanTag) "
                     "values (" +
-                        Quoted(row[0]) + ", " + Quoted(row[1]) + ", " + Quoted(row[2]) + ")"
-                  : "update DigitDiscardInstructionMember set fkDigitDiscardInstruction = " + Quoted(row[1]) +
-                        ", fkDialPlanTag = " + Quoted(row[2]) + " where pkid = " + Quoted(row[0]);
+                        SqlLiteral(row[0]) + ", " + SqlLiteral(row[1]) + ", " + SqlLiteral(row[2]) + ")"
+                  : "update DigitDiscardInstructionMember set fkDigitDiscardInstruction = " + SqlLiteral(row[1]) +
+                        ", fkDialPlanTag = " + SqlLiteral(row[2]) + " where pkid = " + SqlLiteral(row[0]);
 }
 
 // Deletes, then updates and inserts: the DialPlan row before its rows, the

@@ -30,7 +30,6 @@ public:
 
     const RunOptions& options() const { return options_; }
     RunReport* report() const { return options_.report; }
-    zentra_lock::Dialect dialect() const { return transaction_.dialect(); }
 
     // Notes the step whose result decides how the run ends; the result. A run
     // left this way rolls back.

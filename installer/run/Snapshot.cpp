@@ -9,6 +9,7 @@
 #include "dialplanfile/DialPlanFile.h"
 #include "dialplanfile/FileText.h"
 #include "installer/run/PlanFile.h"
+#include "installer/run/UtcTime.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
 
@@ -35,14 +36,6 @@ std::vector<Kept> Keeps(const DialPlanPaths& paths)
             {paths.deployedReadMe(), "ReadMe.txt", &Snapshot::readMe}};
 }
 
-std::string UtcNow(const char* format)
-{
-    const std::time_t now = std::time(nullptr);
-    char text[32] = {};
-    std::strftime(text, sizeof(text), format, std::gmtime(&now));
-    return text;
-}
-
 [[noreturn]] void Fail(const std::string& folder, const std::string& problem)
 {
     throw SnapshotError("The snapshot of the dial plan cannot be written to " + folder + ": " + problem +
@@ -57,15 +50,6 @@ void WriteFile(const std::string& path, const std::string& text, const std::stri
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     if (std::fclose(file) != 0 || !written)
         Fail(folder, "cannot write " + path + " whole (the disk may be full)");
-}
-
-bool Exists(const std::string& path)
-{
-    FILE* file = platform::OpenFile(path, "rb");
-    if (file == nullptr)
-        return false;
-    std::fclose(file);
-    return true;
 }
 
 // The manifest of a snapshot folder; null when it cannot be read.
@@ -116,7 +100,7 @@ nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::strin
     }
     nlohmann::ordered_json files = nlohmann::ordered_json::object();
     for (const Kept& kept : Keeps(paths)) {
-        const bool present = Exists(kept.deployed);
+        const bool present = platform::IsReadableFile(kept.deployed);
         if (present && !CopyFileA(kept.deployed.c_str(), (partial + kept.name).c_str(), TRUE))
             Fail(partial, "cannot copy " + kept.deployed + " (GetLastError = " + std::to_string(GetLastError()) + ")");
         files[kept.name] = present;
@@ -130,14 +114,15 @@ nlohmann::ordered_json WriteContent(const DialPlanPaths& paths, const std::strin
 std::string TakeSnapshot(const DialPlanPaths& paths, const std::string& operation, const RowsText& rows)
 {
     const std::string history = paths.historyFolder();
-    const std::string stamp = UtcNow("%Y%m%dT%H%M%SZ");
+    const std::string stamp = UtcNow(kUtcStamp);
+    // Snapshots are taken under the machine's lock, so no other run writes one
+    // meanwhile; the clock tells two of one process apart.
     const std::string partial = history + kPartial + stamp + "-" + operation + "-" +
                                 std::to_string(static_cast<unsigned long>(std::clock())) + "\\";
     if (!MakeSureDirectoryPathExists(partial.c_str()))
         Fail(history, "cannot create the folder (GetLastError = " + std::to_string(GetLastError()) + ")");
     try {
-        const nlohmann::ordered_json manifest =
-            WriteContent(paths, partial, rows, operation, UtcNow("%Y-%m-%dT%H:%M:%SZ"));
+        const nlohmann::ordered_json manifest = WriteContent(paths, partial, rows, operation, UtcNow(kUtcTime));
         WriteFile(partial + kManifest, manifest.dump(2) + "\n", partial);
         // The rename makes it a snapshot, whole; another one of the same
         // second gets a number.
@@ -173,7 +158,7 @@ Snapshot ReadSnapshot(const DialPlanPaths& paths, const std::string& id)
         return SnapshotError("The snapshot " + snapshot.folder + " cannot be read: " + problem);
     };
     if (id.empty() || id[0] == '.' || id.find_first_of("\\/") != std::string::npos ||
-        !Exists(snapshot.folder + kManifest))
+        !platform::IsReadableFile(snapshot.folder + kManifest))
         throw damaged("there is no such snapshot of the dial plan " + paths.name());
     const nlohmann::json manifest = Manifest(snapshot.folder);
     if (!manifest.is_object() || !manifest.value("installed", nlohmann::json()).is_boolean())
